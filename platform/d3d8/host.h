@@ -1,0 +1,37 @@
+// Host-side controls of the Direct3D 8 layer: for main(), the capture tool
+// and tests, never for the show's own code.
+//
+//   vt::d3d8::SetPresentMode(vt::d3d8::PresentMode::Offscreen);  // before CreateDevice
+//   ... render ...
+//   std::vector<uint8_t> rgb; UINT w, h;
+//   vt::d3d8::ReadBackBuffer(device, rgb, w, h);  // top row first, 3 bytes a pixel
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d8/d3d8.h"
+
+namespace vt::d3d8 {
+
+enum class PresentMode {
+    Window,     // Present shows the back buffer in the window (letterboxed, vsync, gamma)
+    Offscreen,  // Present waits until the frame is finished and shows nothing
+};
+// Applies to devices created afterwards.
+void SetPresentMode(PresentMode mode);
+
+struct DeviceStats {
+    uint64_t drawCalls = 0;  // DrawPrimitive + DrawIndexedPrimitive that reached the GPU
+    uint64_t presents = 0;
+    uint64_t clears = 0;
+};
+DeviceStats GetStats(IDirect3DDevice8* device);
+
+// The back buffer as it stands (before gamma), RGB, top row first.
+HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
+
+// The picture the window last showed, after gamma (RGB, back-buffer size).
+HRESULT ReadPresentedImage(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
+
+}  // namespace vt::d3d8

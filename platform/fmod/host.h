@@ -1,0 +1,28 @@
+// Host-side controls of the sound layer: for the capture tool and tests.
+//
+//   vt::fmod::SetVirtualTime(true);  // before FSOUND_Init: no audio device;
+//                                    // the play position follows the win32
+//                                    // layer's clock (vt::win32::ClockSeconds)
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vt::fmod {
+
+void SetVirtualTime(bool virtualTime);
+
+// Seconds on the win32 clock at which FSOUND_PlaySound started the music;
+// negative while nothing has been started.
+double PlayStartClock();
+
+// The decoded music of the loaded sample (interleaved stereo 16-bit at the
+// file's rate), empty when none is loaded.
+const std::vector<int16_t>& DecodedSamples();
+int DecodedRate();
+
+// Spectrum of interleaved stereo samples ending at frame `endFrame`: the
+// same transform FSOUND_DSP_GetSpectrum applies (exposed for tests).
+void ComputeSpectrum(const int16_t* stereo, size_t frames, size_t endFrame, float* bands512);
+
+}  // namespace vt::fmod

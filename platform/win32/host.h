@@ -1,0 +1,53 @@
+// Host-side controls of the Win32 layer: for main(), the capture tool and
+// tests, never for the show's own code.
+//
+//   vt::win32::SetHeadless(true);        // hidden window, message boxes on stderr
+//   vt::win32::SetManualClock(true);     // QueryPerformanceCounter follows...
+//   vt::win32::SetClockSeconds(k / 60.0); // ...this value
+//   vt::win32::SetRegistryString(HKEY_LOCAL_MACHINE, "Software\\X", "Name", "value");
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/win32/win32.h"
+
+struct SDL_Window;
+
+namespace vt::win32 {
+
+// Headless: windows are created hidden and message boxes never block (they
+// go to stderr). Without a display this is the behaviour anyway.
+void SetHeadless(bool headless);
+bool IsHeadless();
+// True when a real display (X11 or Wayland) is open or could be opened.
+bool HasDisplay();
+
+// Message boxes: a hook sees every box (text, caption, type) before it is
+// shown; returning true suppresses the box.
+using MessageBoxHook = std::function<bool(const char* text, const char* caption, UINT type)>;
+void SetMessageBoxHook(MessageBoxHook hook);
+
+// Clock: with the manual clock on, QueryPerformanceCounter reports the
+// value last set with SetClockSeconds (frequency 1 GHz) and timeGetTime its
+// milliseconds. SetPerformanceCounterAvailable(false) makes
+// QueryPerformanceFrequency fail, as on a machine without the counter.
+void SetManualClock(bool manual);
+void SetClockSeconds(double seconds);
+double ClockSeconds();  // the layer's clock in seconds, manual or real
+void SetPerformanceCounterAvailable(bool available);
+
+// Registry contents (string values only).
+void SetRegistryString(HKEY root, const std::string& subKey, const std::string& name,
+                       const std::string& value);
+void ClearRegistry();
+
+// The SDL window behind a window handle (null for unknown handles); the
+// device layer creates its GL context on it.
+SDL_Window* GetSdlWindow(HWND hWnd);
+
+// Counters for tests.
+int CoInitializeDepth();
+int RegisteredClassCount();
+
+}  // namespace vt::win32
