@@ -1,0 +1,7 @@
+// Scene 4.
+#include "scenes/scenes.h"
+
+HRESULT Scene4(float)
+{
+    return S_OK;
+}

@@ -1,0 +1,7 @@
+// Scene 6.
+#include "scenes/scenes.h"
+
+HRESULT Scene6(float)
+{
+    return S_OK;
+}

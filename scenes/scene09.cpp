@@ -1,0 +1,7 @@
+// Scene 9.
+#include "scenes/scenes.h"
+
+HRESULT Scene9(float)
+{
+    return S_OK;
+}

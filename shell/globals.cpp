@@ -1,0 +1,36 @@
+// Start values of the show's shared state.
+#include "gfx/texture_display.h"
+#include "shell/app.h"
+#include "shell/d3d_setup.h"
+#include "show/media.h"
+#include "show/show_clock.h"
+
+HRESULT InitGlobals()
+{
+    g_pD3D = NULL;
+    g_pd3dDevice = NULL;
+
+    g_fShowTime = 0.0f;
+    g_fStartTime = 0.0f;
+    g_bRestartClock = TRUE;
+    g_dwClearColor = 0xFF000000;
+
+    g_pBackBuffer = NULL;
+    g_pZBuffer = NULL;
+    g_pQuadVB = NULL;
+    g_dwCullMode = D3DCULL_CCW;
+    g_fAspect = 1.0f;
+    g_fScreenWidth = g_fScreenHeight = g_fHalfHeight = 0.0f;
+    g_fScaleX = g_fScaleY = 0.0f;
+
+    g_pLoadingTexture = NULL;
+    g_pWhiteTexture = NULL;
+    g_pBlackTexture = NULL;
+    g_pMusic = NULL;
+    g_pForestTexture = NULL;
+    g_pCredit1Texture = NULL;
+    g_pCredit2Texture = NULL;
+    g_pCredit3Texture = NULL;
+    g_pHelloTexture = NULL;
+    return 0;
+}

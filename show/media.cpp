@@ -1,0 +1,153 @@
+// Media loading before the show, release after it.
+#include "show/media.h"
+
+#include "gfx/texture_display.h"
+#include "shell/d3d_setup.h"
+#include "show/show_clock.h"
+
+IDirect3DSurface8* g_pBackBuffer = NULL;
+IDirect3DSurface8* g_pZBuffer = NULL;
+D3DXMATRIX g_matIdentity;
+D3DSURFACE_DESC g_d3dsdBackBuffer;
+float g_fAspect = 1.0f;
+float g_fScreenWidth = 0.0f;
+float g_fScreenHeight = 0.0f;
+float g_fHalfHeight = 0.0f;
+float g_fScaleX = 0.0f;
+float g_fScaleY = 0.0f;
+RECT g_rcScreen = {0, 0, 0, 0};
+
+IDirect3DTexture8* g_pLoadingTexture = NULL;
+IDirect3DTexture8* g_pWhiteTexture = NULL;
+IDirect3DTexture8* g_pBlackTexture = NULL;
+FSOUND_SAMPLE* g_pMusic = NULL;
+
+IDirect3DTexture8* g_pForestTexture = NULL;
+IDirect3DTexture8* g_pCredit1Texture = NULL;
+IDirect3DTexture8* g_pCredit2Texture = NULL;
+IDirect3DTexture8* g_pCredit3Texture = NULL;
+IDirect3DTexture8* g_pHelloTexture = NULL;
+
+HRESULT LoadTextureOrReport(const char* szFile, IDirect3DTexture8** ppTexture)
+{
+    HRESULT hr = D3DXCreateTextureFromFileA(g_pd3dDevice, szFile, ppTexture);
+    if (FAILED(hr))
+        ReportError(MEDIA_NOT_FOUND, 0);
+    return hr;
+}
+
+// Screen metrics from the back buffer's description.
+static void ComputeScreenMetrics()
+{
+    IDirect3DSurface8* pBackBuffer = NULL;
+    g_pd3dDevice->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &pBackBuffer);
+    if (pBackBuffer) {
+        pBackBuffer->GetDesc(&g_d3dsdBackBuffer);
+        pBackBuffer->Release();
+    }
+    const float w = (float)g_d3dsdBackBuffer.Width;
+    const float h = (float)g_d3dsdBackBuffer.Height;
+    g_fAspect = w / h;
+    g_fScreenWidth = w;
+    g_fScreenHeight = h;
+    g_fHalfHeight = h / 2.0f;
+    g_fScaleX = w / 1024.0f;
+    g_fScaleY = h / 768.0f;
+    g_rcScreen.left = 0;
+    g_rcScreen.top = 0;
+    g_rcScreen.right = (LONG)g_d3dsdBackBuffer.Width;
+    g_rcScreen.bottom = (LONG)g_d3dsdBackBuffer.Height;
+}
+
+// The one frame presented while loading.
+static HRESULT PresentLoadingFrame()
+{
+    HRESULT hr = g_pd3dDevice->BeginScene();
+    if (FAILED(hr))
+        return ReportError(hr, 0);
+    g_pd3dDevice->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    hr = DrawLoadingScreen(g_fShowTime);
+    if (FAILED(hr))
+        return hr;
+    g_pd3dDevice->EndScene();
+    g_pd3dDevice->Present(NULL, NULL, NULL, NULL);
+    return S_OK;
+}
+
+HRESULT LoadMedia()
+{
+    HRESULT hr;
+
+    ApplyInitialDeviceState();
+    g_pd3dDevice->GetRenderTarget(&g_pBackBuffer);
+    g_pd3dDevice->GetDepthStencilSurface(&g_pZBuffer);
+    D3DXMatrixIdentity(&g_matIdentity);
+    ComputeScreenMetrics();
+    ApplyFixedLighting();
+
+    hr = g_pd3dDevice->CreateVertexBuffer(4 * sizeof(SCREENVERTEX), 0, D3DFVF_XYZRHW | D3DFVF_DIFFUSE,
+                                          D3DPOOL_MANAGED, &g_pQuadVB);
+    if (FAILED(hr))
+        return ReportError(hr, 0);
+
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\loadingscreen.jpg", &g_pLoadingTexture)))
+        return hr;
+    if (FAILED(hr = PresentLoadingFrame()))
+        return hr;
+
+    // The music is loaded silent; scene 1 starts it. Without a sound device
+    // or the file the show simply runs silent.
+    FSOUND_Init(44100, 32, 0);
+    g_pMusic = FSOUND_Sample_Load(FSOUND_FREE, "intro.mp3", FSOUND_LOOP_OFF, 0);
+
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\white.jpg", &g_pWhiteTexture)))
+        return hr;
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\black.jpg", &g_pBlackTexture)))
+        return hr;
+
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene06\\forest.jpg", &g_pForestTexture)))
+        return hr;
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\credit1.jpg", &g_pCredit1Texture)))
+        return hr;
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\credit2.jpg", &g_pCredit2Texture)))
+        return hr;
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\credit3.jpg", &g_pCredit3Texture)))
+        return hr;
+    if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\hello.jpg", &g_pHelloTexture)))
+        return hr;
+
+    return S_OK;
+}
+
+HRESULT DrawLoadingScreen(float)
+{
+    static BOOL s_bFirst = TRUE;
+    if (s_bFirst) {
+        g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+        s_bFirst = FALSE;
+    }
+    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    g_pd3dDevice->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    g_pd3dDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    g_pd3dDevice->SetTexture(0, NULL);
+    ShowTexture(g_pLoadingTexture, 0.0f, 0.0f, g_fScreenWidth, g_fScreenHeight, 255.0f, 1.0f, TRUE);
+    return 0;
+}
+
+HRESULT ReleaseMedia()
+{
+    SAFE_RELEASE(g_pBackBuffer);
+    SAFE_RELEASE(g_pZBuffer);
+    SAFE_RELEASE(g_pQuadVB);
+    SAFE_RELEASE(g_pWhiteTexture);
+    SAFE_RELEASE(g_pBlackTexture);
+    SAFE_RELEASE(g_pLoadingTexture);
+    SAFE_RELEASE(g_pForestTexture);
+    SAFE_RELEASE(g_pCredit1Texture);
+    SAFE_RELEASE(g_pCredit2Texture);
+    SAFE_RELEASE(g_pCredit3Texture);
+    SAFE_RELEASE(g_pHelloTexture);
+    return 0;
+}

@@ -1,0 +1,31 @@
+// The show clock and the timeline that picks the scene of each frame.
+#pragma once
+
+#include "platform/d3d8/d3d8.h"
+
+// The first frame whose clock is at or past this ends the show.
+#define SHOW_END 297.0f
+
+typedef HRESULT (*SCENEFUNC)(float t);
+
+// One half-open window [fStart, fEnd) of show time, bound to a scene.
+struct SCENEWINDOW {
+    float fStart;
+    float fEnd;
+    SCENEFUNC pfnScene;
+};
+#define NUM_SCENES 10
+extern const SCENEWINDOW g_SceneWindows[NUM_SCENES];
+
+extern float g_fShowTime;
+extern float g_fStartTime;
+extern BOOL g_bRestartClock;
+extern D3DCOLOR g_dwClearColor;
+
+// Seconds since an arbitrary origin: the high-resolution counter when the
+// machine has one, else the millisecond timer.
+double GetAbsoluteTime();
+// Index (0..9) of the scene whose window holds t, or -1 (before 5 s, at or
+// after the end).
+int SceneIndexAt(float t);
+HRESULT RenderFrame();

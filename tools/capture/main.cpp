@@ -1,0 +1,174 @@
+// vantorel-capture: the show rendered offline on a virtual clock. Frame k
+// has show time k / F exactly; the sound layer follows the same clock, so
+// two captures are identical.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/d3d8/host.h"
+#include "platform/fmod/host.h"
+#include "platform/win32/host.h"
+#include "shell/app.h"
+#include "shell/d3d_setup.h"
+#include "show/show_clock.h"
+#include "tools/capture/options.h"
+#include "tools/capture/outputs.h"
+
+namespace fs = std::filesystem;
+using namespace vt::capture;
+
+namespace {
+
+std::string Absolute(const std::string& path)
+{
+    return path.empty() ? path : fs::absolute(path).string();
+}
+
+struct Capture {
+    Options options;
+    std::ofstream stats;
+    VideoEncoder video;
+    std::vector<uint8_t> rgb;
+    int failures = 0;
+
+    bool SaveFrame(double t)
+    {
+        UINT w = 0, h = 0;
+        if (FAILED(vt::d3d8::ReadBackBuffer(g_pd3dDevice, rgb, w, h)))
+            return false;
+        const std::string path = (fs::path(options.outDir) / FrameFileName(t)).string();
+        if (!WritePng(path, rgb.data(), w, h)) {
+            std::fprintf(stderr, "vantorel-capture: cannot write %s\n", path.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool AddVideoFrame()
+    {
+        UINT w = 0, h = 0;
+        return SUCCEEDED(vt::d3d8::ReadBackBuffer(g_pd3dDevice, rgb, w, h)) && video.AddFrame(rgb.data());
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string error;
+    auto parsed = ParseOptions(argc, argv, error);
+    if (!parsed) {
+        std::fprintf(stderr, "vantorel-capture: %s\n%s", error.c_str(), UsageText());
+        return 2;
+    }
+    Capture capture;
+    capture.options = *parsed;
+    Options& options = capture.options;
+    for (double at : options.at) {
+        if (at >= SHOW_END) {
+            std::fprintf(stderr, "vantorel-capture: --at %.3f is at or past the show's end (%.0f s)\n%s", at,
+                         (double)SHOW_END, UsageText());
+            return 2;
+        }
+    }
+
+    // Every output path is taken relative to where we were started.
+    options.outDir = Absolute(options.outDir);
+    options.videoFile = Absolute(options.videoFile);
+    options.statsFile = Absolute(options.statsFile);
+    std::error_code ec;
+    if (!options.at.empty())
+        fs::create_directories(options.outDir, ec);
+    if (chdir(options.mediaDir.c_str()) != 0) {
+        std::fprintf(stderr, "vantorel-capture: cannot enter media folder %s\n", options.mediaDir.c_str());
+        return 1;
+    }
+    if (!options.statsFile.empty()) {
+        capture.stats.open(options.statsFile);
+        if (!capture.stats) {
+            std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.statsFile.c_str());
+            return 1;
+        }
+        capture.stats << "time,scene,ms,draw_calls\n";
+    }
+
+    vt::win32::SetHeadless(true);
+    vt::win32::SetManualClock(true);
+    vt::win32::SetClockSeconds(0.0);
+    vt::fmod::SetVirtualTime(true);
+    vt::d3d8::SetPresentMode(vt::d3d8::PresentMode::Offscreen);
+
+    if (FAILED(StartUp())) {
+        ShutDown();
+        return 1;
+    }
+
+    if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
+        std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");
+        ShutDown();
+        return 1;
+    }
+
+    const double stop = StopTime(options, SHOW_END);
+    const std::vector<FrameTime> frames = Schedule(options, stop);
+    const bool progress = !options.videoFile.empty();
+    size_t atSaved = 0;
+    int gridFrames = 0;
+    for (const FrameTime& frame : frames) {
+        vt::win32::SetClockSeconds(frame.t);
+        const uint64_t drawsBefore = vt::d3d8::GetStats(g_pd3dDevice).drawCalls;
+        const auto start = std::chrono::steady_clock::now();
+        const HRESULT hr = RenderFrame();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        if (FAILED(hr))
+            break;  // the show ended (or a scene failed, which it has reported)
+        const uint64_t draws = vt::d3d8::GetStats(g_pd3dDevice).drawCalls - drawsBefore;
+        if (capture.stats.is_open()) {
+            char row[128];
+            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu\n", frame.t, SceneIndexAt(g_fShowTime) + 1, ms,
+                          (unsigned long long)draws);
+            capture.stats << row;
+        }
+        if (frame.isAt) {
+            if (capture.SaveFrame(frame.t))
+                atSaved++;
+            else
+                capture.failures++;
+        }
+        if (frame.isGrid && !options.videoFile.empty()) {
+            if (!capture.AddVideoFrame()) {
+                std::fprintf(stderr, "\nvantorel-capture: ffmpeg stopped taking frames\n");
+                capture.failures++;
+                break;
+            }
+            gridFrames++;
+        }
+        if (progress && frame.isGrid)
+            DrawProgress(frame.t, stop);
+    }
+    if (progress)
+        std::fputc('\n', stderr);
+
+    if (atSaved < options.at.size() && capture.failures == 0) {
+        std::fprintf(stderr, "vantorel-capture: the show ended before every --at frame was rendered\n");
+        capture.failures++;
+    }
+    const double musicStart = vt::fmod::PlayStartClock();
+    ShutDown();
+
+    if (!options.videoFile.empty()) {
+        const double duration = gridFrames / options.fps;
+        const std::string music = fs::exists("intro.mp3") ? Absolute("intro.mp3") : std::string();
+        if (!capture.video.Finish(music, musicStart, duration)) {
+            std::fprintf(stderr, "vantorel-capture: encoding %s failed\n", options.videoFile.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "vantorel-capture: wrote %s (%d frames)\n", options.videoFile.c_str(), gridFrames);
+    }
+    return capture.failures ? 1 : 0;
+}

@@ -1,0 +1,40 @@
+// Command line of vantorel-capture.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vt::capture {
+
+struct Options {
+    std::string mediaDir = ".";
+    double fps = 60.0;
+    std::vector<double> at;  // sorted, unique
+    std::string outDir = ".";
+    std::optional<double> until;
+    std::string videoFile;
+    std::string statsFile;
+};
+
+// Parses argv; on failure returns nullopt and sets `error` to one line.
+std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);
+const char* UsageText();
+
+// Show time at which rendering stops (exclusive) for these options.
+double StopTime(const Options& options, double showEnd);
+
+// The times to render, in order: k / fps for k = 0, 1, ... below `stop`,
+// merged with the --at times (an --at time equal to a grid time is rendered
+// once). `isGrid` tells which belong to the regular grid (they go to the video).
+struct FrameTime {
+    double t;
+    bool isGrid;
+    bool isAt;
+};
+std::vector<FrameTime> Schedule(const Options& options, double stop);
+
+// "frame_0064.500.png" for 64.5.
+std::string FrameFileName(double t);
+
+}  // namespace vt::capture

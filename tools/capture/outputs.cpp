@@ -1,0 +1,132 @@
+// PNG frames, video through ffmpeg, progress bar.
+#include "tools/capture/outputs.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace vt::capture {
+
+namespace {
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// Shell-quotes an argument for popen/system.
+std::string Quote(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+bool WritePngRows(FILE* file, png_bytep* rows, unsigned width, unsigned height)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 3);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+}  // namespace
+
+bool WritePng(const std::string& path, const uint8_t* rgb, unsigned width, unsigned height)
+{
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        return false;
+    std::vector<png_bytep> rows(height);
+    for (unsigned y = 0; y < height; y++)
+        rows[y] = const_cast<png_bytep>(rgb + (size_t)y * width * 3);
+    return WritePngRows(file.get(), rows.data(), width, height) && std::fflush(file.get()) == 0;
+}
+
+VideoEncoder::~VideoEncoder()
+{
+    if (m_pipe)
+        pclose(m_pipe);
+    if (!m_tempFile.empty())
+        std::remove(m_tempFile.c_str());
+}
+
+bool VideoEncoder::Open(const std::string& file, unsigned width, unsigned height, double fps)
+{
+    m_file = file;
+    m_tempFile = file + ".video-only.mkv";
+    m_frameBytes = (size_t)width * height * 3;
+    char size[32], rate[32];
+    std::snprintf(size, sizeof(size), "%ux%u", width, height);
+    std::snprintf(rate, sizeof(rate), "%.6f", fps);
+    const std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::string(size) +
+                                " -r " + rate + " -i - -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p " +
+                                Quote(m_tempFile);
+    m_pipe = popen(command.c_str(), "w");
+    return m_pipe != nullptr;
+}
+
+bool VideoEncoder::AddFrame(const uint8_t* rgb)
+{
+    return m_pipe && std::fwrite(rgb, 1, m_frameBytes, m_pipe) == m_frameBytes;
+}
+
+bool VideoEncoder::Finish(const std::string& musicFile, double musicStart, double duration)
+{
+    if (!m_pipe)
+        return false;
+    const int status = pclose(m_pipe);
+    m_pipe = nullptr;
+    if (status != 0)
+        return false;
+    std::string command;
+    char numbers[96];
+    if (!musicFile.empty() && musicStart >= 0.0) {
+        std::snprintf(numbers, sizeof(numbers), " -itsoffset %.6f ", musicStart);
+        command = "ffmpeg -loglevel error -y -i " + Quote(m_tempFile) + numbers + "-i " + Quote(musicFile) +
+                  " -map 0:v -map 1:a -c:v copy -c:a aac -b:a 192k";
+        std::snprintf(numbers, sizeof(numbers), " -t %.6f ", duration);
+        command += numbers + Quote(m_file);
+    } else {
+        command = "ffmpeg -loglevel error -y -i " + Quote(m_tempFile) + " -c copy " + Quote(m_file);
+    }
+    const bool ok = std::system(command.c_str()) == 0;
+    std::remove(m_tempFile.c_str());
+    m_tempFile.clear();
+    return ok;
+}
+
+void DrawProgress(double t, double end)
+{
+    const int width = 40;
+    const double f = end > 0.0 ? std::min(1.0, std::max(0.0, t / end)) : 1.0;
+    const int filled = (int)(f * width + 0.5);
+    std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %6.1f / %.1f s", filled, "########################################",
+                 width - filled, "", (int)(f * 100.0 + 0.5), t, end);
+    std::fflush(stderr);
+}
+
+}  // namespace vt::capture
