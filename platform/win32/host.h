@@ -46,6 +46,11 @@ void ClearRegistry();
 // device layer creates its GL context on it.
 SDL_Window* GetSdlWindow(HWND hWnd);
 
+// Destroys every window (without calling its procedure), empties the message
+// queue, forgets the window classes and closes SDL's video subsystem if this
+// layer opened it. For main() after WinMain and for tests between cases.
+void Shutdown();
+
 // Counters for tests.
 int CoInitializeDepth();
 int RegisteredClassCount();

@@ -88,6 +88,8 @@ typedef ACCESS_MASK REGSAM;
 #define E_POINTER ((HRESULT)0x80004003L)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
 
 // Messages.
@@ -112,6 +114,8 @@ typedef ACCESS_MASK REGSAM;
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 
+#define MAKEWPARAM(lo, hi) ((WPARAM)(((DWORD)(WORD)(lo)) | (((DWORD)(WORD)(hi)) << 16)))
+#define MAKELPARAM(lo, hi) ((LPARAM)(((DWORD)(WORD)(lo)) | (((DWORD)(WORD)(hi)) << 16)))
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
@@ -134,6 +138,28 @@ typedef ACCESS_MASK REGSAM;
 #define VK_F2 0x71
 #define VK_F3 0x72
 #define VK_F4 0x73
+#define VK_F5 0x74
+#define VK_F6 0x75
+#define VK_F7 0x76
+#define VK_F8 0x77
+#define VK_F9 0x78
+#define VK_F10 0x79
+#define VK_F11 0x7A
+#define VK_F12 0x7B
+#define VK_PAUSE 0x13
+#define VK_CAPITAL 0x14
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
 
 // Accelerator flags.
 #define FVIRTKEY 0x01
@@ -224,6 +250,22 @@ typedef struct tagWNDCLASSEXA {
     LPCSTR lpszClassName;
     HICON hIconSm;
 } WNDCLASSEXA, WNDCLASSEX;
+
+// WM_CREATE's lParam points to one of these.
+typedef struct tagCREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTA;
 
 typedef struct tagACCEL {
     BYTE fVirt;

@@ -1,0 +1,42 @@
+// Shared state of the Win32 layer's own sources (not for other layers).
+//
+// windows.cpp owns window classes and windows; messages.cpp owns the queue
+// and reaches windows only through the functions below. Everything here runs
+// on the program's one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win32/win32.h"
+
+struct SDL_Window;
+
+namespace vt::win32::detail {
+
+// Starts SDL's video subsystem once; false when no video driver works.
+bool EnsureVideo();
+// True once EnsureVideo has succeeded (and until Shutdown).
+bool VideoReady();
+
+// Window procedure of a live window, or null when the handle is not a live
+// window (the desktop has none).
+WNDPROC ProcOf(HWND hWnd);
+// Live window behind an SDL window id, or null.
+HWND WindowFromSdlId(uint32_t windowId);
+// Most recently created live window, or null.
+HWND NewestWindow();
+// Every live window, in creation order, into `out` (at most `max`).
+int LiveWindows(HWND* out, int max);
+
+// Removes every queued message addressed to `hWnd` (the window is going).
+void PurgeMessagesFor(HWND hWnd);
+// Empties the queue and forgets a pending quit.
+void ResetQueue();
+// Destroys every window without calling procedures; forgets the classes.
+void ResetWindows();
+
+// Held modifiers as accelerator flags (FALT | FCONTROL | FSHIFT).
+using Modifiers = uint8_t;
+
+}  // namespace vt::win32::detail

@@ -1,0 +1,136 @@
+// Process-wide bits of the Win32 layer: module handle, COM start-up,
+// display detection, message boxes and the clock.
+#include <SDL.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+#include "platform/win32/host.h"
+#include "platform/win32/internal.h"
+
+namespace vt::win32 {
+namespace {
+
+std::atomic<bool> g_headless{false};
+std::atomic<bool> g_manualClock{false};
+std::atomic<double> g_manualSeconds{0.0};
+std::atomic<bool> g_counterAvailable{true};
+int g_coDepth = 0;
+
+std::mutex g_hookMutex;
+MessageBoxHook g_hook;
+
+constexpr LONGLONG kCounterHz = 1000000000;  // 1 GHz: counter ticks are nanoseconds
+
+// Real clock: monotonic nanoseconds since the layer first read it, so that
+// values stay small enough for the show's float start time.
+LONGLONG RealNanoseconds() {
+    auto now = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<LONGLONG>(ts.tv_sec) * kCounterHz + ts.tv_nsec;
+    };
+    static const LONGLONG origin = now();
+    return now() - origin;
+}
+
+// Counter value in nanoseconds: round(seconds * 1e9) on the manual clock.
+LONGLONG CounterNanoseconds() {
+    if (g_manualClock) return std::llround(g_manualSeconds.load() * 1e9);
+    return RealNanoseconds();
+}
+
+SDL_MessageBoxFlags IconFlags(UINT type) {
+    switch (type & 0xF0) {
+        case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
+        case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
+        default: return SDL_MESSAGEBOX_INFORMATION;
+    }
+}
+
+}  // namespace
+
+void SetHeadless(bool headless) { g_headless = headless; }
+bool IsHeadless() { return g_headless; }
+
+bool HasDisplay() {
+    if (!detail::EnsureVideo()) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) {
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+void SetManualClock(bool manual) { g_manualClock = manual; }
+void SetClockSeconds(double seconds) { g_manualSeconds = seconds; }
+void SetPerformanceCounterAvailable(bool available) { g_counterAvailable = available; }
+
+double ClockSeconds() {
+    if (g_manualClock) return g_manualSeconds;
+    return static_cast<double>(RealNanoseconds()) / static_cast<double>(kCounterHz);
+}
+
+int CoInitializeDepth() { return g_coDepth; }
+
+}  // namespace vt::win32
+
+using namespace vt::win32;
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    // Only the program's own module exists; 0x400000 is the classic image base.
+    static HINSTANCE__* const self = reinterpret_cast<HINSTANCE__*>(uintptr_t{0x400000});
+    return name ? nullptr : self;
+}
+
+HRESULT CoInitialize(LPVOID) { return ++g_coDepth == 1 ? S_OK : S_FALSE; }
+
+void CoUninitialize() {
+    if (g_coDepth > 0) --g_coDepth;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    if (!text) text = "";
+    if (!caption) caption = "Error";  // what Windows shows for a null caption
+    {
+        MessageBoxHook hook;
+        {
+            std::lock_guard<std::mutex> lock(g_hookMutex);
+            hook = g_hook;
+        }
+        if (hook && hook(text, caption, type)) return IDOK;
+    }
+    if (!IsHeadless() && HasDisplay()) {
+        if (SDL_ShowSimpleMessageBox(IconFlags(type), caption, text, GetSdlWindow(owner)) == 0)
+            return IDOK;
+    }
+    // Nobody can click a box here: say it on stderr and carry on.
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+    return IDOK;
+}
+
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    if (!frequency) return FALSE;
+    frequency->QuadPart = g_counterAvailable ? kCounterHz : 0;
+    return g_counterAvailable ? TRUE : FALSE;
+}
+
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
+    if (!count) return FALSE;
+    count->QuadPart = g_counterAvailable ? CounterNanoseconds() : 0;
+    return g_counterAvailable ? TRUE : FALSE;
+}
+
+DWORD timeGetTime() {
+    // Whole milliseconds of the same clock, wrapping at 2^32 like Windows'.
+    LONGLONG ns = CounterNanoseconds();
+    LONGLONG ms = ns >= 0 ? ns / 1000000 : -((-ns + 999999) / 1000000);
+    return static_cast<DWORD>(static_cast<uint64_t>(ms));
+}
