@@ -1,0 +1,153 @@
+// The capture tool run as a program: its command line, the frames it
+// writes, where the show ends, and loading failures.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    std::string output;  // stdout and stderr
+};
+
+Run Capture(const std::string& args)
+{
+    const std::string command = std::string(VT_CAPTURE_EXE) + " " + args + " 2>&1";
+    Run run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+struct Image {
+    unsigned width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* At(unsigned x, unsigned y) const { return &rgb[((size_t)y * width + x) * 3]; }
+};
+
+bool ReadPng(const fs::path& path, Image& image)
+{
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        return false;
+    png.format = PNG_FORMAT_RGB;
+    image.width = png.width;
+    image.height = png.height;
+    image.rgb.resize(PNG_IMAGE_SIZE(png));
+    return png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) != 0;
+}
+
+class CaptureProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        out = fs::temp_directory_path() / ("vt_capture_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(out);
+        fs::create_directories(out);
+    }
+    void TearDown() override { fs::remove_all(out); }
+    void RequireMedia()
+    {
+        if (!fs::exists(fs::path(VT_MEDIA_DIR) / "data"))
+            GTEST_FAIL() << "no media at " << VT_MEDIA_DIR << " (the build generates it)";
+    }
+    std::string Media() const { return std::string("--media ") + VT_MEDIA_DIR; }
+    fs::path out;
+};
+
+TEST_F(CaptureProgram, BadCommandLinesExitWithTwoAndTheUsage)
+{
+    const char* bad[] = {"--bogus", "--fps", "--fps 0", "--fps -3", "--fps abc", "--at", "--at 1x",
+                         "--at -1", "--until 0", "--media", "--at 297", "--at 1e309"};
+    for (const char* args : bad) {
+        Run run = Capture(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_NE(run.output.find("usage: vantorel-capture"), std::string::npos) << args;
+    }
+}
+
+TEST_F(CaptureProgram, FramesBeforeTheFirstSceneAreBlackButThePixel)
+{
+    RequireMedia();
+    Run run = Capture(Media() + " --fps 10 --at 1 --at 4.9 --out " + out.string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names, (std::vector<std::string>{"frame_0001.000.png", "frame_0004.900.png"}));
+    for (const std::string& name : names) {
+        Image image;
+        ASSERT_TRUE(ReadPng(out / name, image)) << name;
+        ASSERT_EQ(image.width, 1024u);
+        ASSERT_EQ(image.height, 768u);
+        const uint8_t* corner = image.At(0, 0);
+        EXPECT_GT(corner[0] + corner[1] + corner[2], 3 * 200) << name << ": the pixel quad";
+        size_t lit = 0;
+        for (unsigned y = 0; y < image.height; y++)
+            for (unsigned x = 0; x < image.width; x++)
+                if ((x | y) != 0 && (image.At(x, y)[0] | image.At(x, y)[1] | image.At(x, y)[2]) != 0)
+                    lit++;
+        EXPECT_EQ(lit, 0u) << name;
+    }
+}
+
+TEST_F(CaptureProgram, TheShowEndsOnTheFirstFrameAtItsEnd)
+{
+    RequireMedia();
+    const fs::path stats = out / "stats.csv";
+    Run run = Capture(Media() + " --fps 4 --stats " + stats.string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::ifstream in(stats);
+    std::string line, last;
+    int rows = 0;
+    std::getline(in, line);
+    EXPECT_EQ(line, "time,scene,ms,draw_calls");
+    while (std::getline(in, line)) {
+        rows++;
+        last = line;
+    }
+    // Frames at 0, 0.25, ... 296.75; the frame at 297 ends the show.
+    EXPECT_EQ(rows, 297 * 4);
+    EXPECT_EQ(last.substr(0, last.find(',')), "296.750000");
+    std::istringstream fields(last);
+    std::string t, scene;
+    std::getline(fields, t, ',');
+    std::getline(fields, scene, ',');
+    EXPECT_EQ(scene, "10");
+}
+
+TEST_F(CaptureProgram, MissingMediaFailsWithTheMessageAndExitOne)
+{
+    const fs::path empty = out / "empty";
+    fs::create_directories(empty);
+    Run run = Capture("--media " + empty.string() + " --fps 10 --at 1 --out " + out.string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Could not load required media."), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(out / "frame_0001.000.png"));
+}
+
+}  // namespace

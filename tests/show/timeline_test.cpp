@@ -1,0 +1,132 @@
+// The show clock and the timeline: float bounds, frame order, the end rule.
+#include <cmath>
+#include <cstring>
+
+#include "tests/show/show_fixture.h"
+
+using namespace vt::test;
+
+namespace {
+
+uint32_t Bits(float f)
+{
+    uint32_t u;
+    memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+TEST(Timeline, WindowEndsAreTheStoredFloatsAndWindowsTouch)
+{
+    const uint32_t ends[NUM_SCENES] = {0x42B4999A, 0x42DF3333, 0x4304F333, 0x431A3333, 0x43450000,
+                                       0x435A8000, 0x436FB333, 0x43826666, 0x438D3333, 0x43948000};
+    EXPECT_EQ(g_SceneWindows[0].fStart, 5.0f);
+    for (int i = 0; i < NUM_SCENES; i++) {
+        EXPECT_EQ(Bits(g_SceneWindows[i].fEnd), ends[i]) << "scene " << i + 1;
+        if (i > 0)
+            EXPECT_EQ(Bits(g_SceneWindows[i].fStart), Bits(g_SceneWindows[i - 1].fEnd)) << "scene " << i + 1;
+    }
+    EXPECT_EQ(SHOW_END, 297.0f);
+}
+
+TEST(Timeline, SceneIndexAtFloatEdges)
+{
+    const float justBelow903 = std::nextafter(90.3f, 0.0f);
+    struct Case {
+        float t;
+        int scene;
+    } cases[] = {
+        {0.0f, -1},       {4.9999995f, -1},  {5.0f, 0},        {justBelow903, 0},
+        {90.3f, 1},       {90.30000305f, 1}, {111.6f, 2},      {std::nextafter(111.6f, 0.0f), 1},
+        {132.95f, 3},     {154.2f, 4},       {196.99998f, 4},  {197.0f, 5},
+        {218.5f, 6},      {239.7f, 7},       {260.8f, 8},      {282.4f, 9},
+        {296.99f, 9},     {297.0f, -1},      {400.0f, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SceneIndexAt(c.t), c.scene) << "t = " << c.t;
+}
+
+class FrameTest : public ShowFixture {
+protected:
+    void SetUp() override
+    {
+        ShowFixture::SetUp();
+        vt::win32::SetManualClock(true);
+        vt::win32::SetClockSeconds(1000.0);
+    }
+    void TearDown() override
+    {
+        vt::win32::SetManualClock(false);
+        ShowFixture::TearDown();
+    }
+    HRESULT FrameAt(double showTime)
+    {
+        vt::win32::SetClockSeconds(1000.0 + showTime);
+        return RenderFrame();
+    }
+};
+
+TEST_F(FrameTest, FirstFrameStartsTheClockAndLaterFramesFollowIt)
+{
+    ASSERT_EQ(RenderFrame(), S_OK);
+    EXPECT_EQ(g_fStartTime, 1000.0f);
+    EXPECT_FALSE(g_bRestartClock);
+    EXPECT_EQ(g_fShowTime, 0.0f);
+    // Only the start time is rounded to float: the clock keeps sub-millisecond steps.
+    ASSERT_EQ(FrameAt(0.00025), S_OK);
+    EXPECT_NEAR(g_fShowTime, 0.00025f, 1e-7f);
+}
+
+TEST_F(FrameTest, BlackFrameBeforeTheFirstSceneHasOnlyThePixelQuad)
+{
+    ASSERT_EQ(FrameAt(0.0), S_OK);
+    dev.ClearLog();
+    ASSERT_EQ(FrameAt(2.5), S_OK);
+    EXPECT_EQ(dev.Sequence({"BeginScene", "Clear", "DrawPrimitive", "EndScene", "Present"}),
+              (std::vector<std::string>{"BeginScene", "Clear", "DrawPrimitive", "EndScene", "Present"}));
+    const Call* clear = dev.Last("Clear");
+    ASSERT_NE(clear, nullptr);
+    EXPECT_EQ(clear->Arg(2), (uint64_t)(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER));
+    EXPECT_EQ(clear->Arg(3), 0xFF000000u);
+    EXPECT_EQ(clear->ArgFloat(4), 1.0f);
+    // The pixel quad: untextured, one pixel at the top-left, opaque.
+    auto quad = QuadVertices();
+    EXPECT_EQ(quad[0].x, 0.0f);
+    EXPECT_EQ(quad[2].x, 1.0f);
+    EXPECT_EQ(quad[2].y, 1.0f);
+    EXPECT_EQ(quad[0].diffuse, 0xFFFFFFFFu);
+    EXPECT_EQ(dev.Texture(0), nullptr);
+}
+
+TEST_F(FrameTest, LastSceneFramePresentsAndTheEndFrameDoesNot)
+{
+    ASSERT_EQ(FrameAt(0.0), S_OK);
+    ASSERT_EQ(FrameAt(296.99), S_OK);
+    const uint64_t presents = dev.Presents();
+    EXPECT_EQ(FrameAt(297.0), E_FAIL);
+    EXPECT_EQ(dev.Presents(), presents);
+    EXPECT_TRUE(dev.InScene());  // left begun: the show ends on this frame
+}
+
+TEST_F(FrameTest, FailedBeginSceneIsReportedAndEndsTheShow)
+{
+    dev.FailNext("BeginScene", D3DERR_INVALIDCALL);
+    EXPECT_EQ(RenderFrame(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error: D3DERR_INVALIDCALL");
+    EXPECT_EQ(dev.Presents(), 0u);
+}
+
+TEST_F(FrameTest, WithoutTheCounterTheClockRunsOnMilliseconds)
+{
+    vt::win32::SetPerformanceCounterAvailable(false);
+    vt::win32::SetClockSeconds(10.0);
+    ASSERT_EQ(RenderFrame(), S_OK);
+    vt::win32::SetClockSeconds(10.0 + 95.0004);
+    ASSERT_EQ(RenderFrame(), S_OK);
+    vt::win32::SetPerformanceCounterAvailable(true);
+    // Millisecond steps: 95.0004 s reads as 95.000 s.
+    EXPECT_FLOAT_EQ(g_fShowTime, 95.0f);
+    EXPECT_EQ(SceneIndexAt(g_fShowTime), 1);
+}
+
+}  // namespace
