@@ -13,7 +13,7 @@ VT_PACKAGES=(
   libmpg123-dev libkissfft-dev
   libfreetype-dev fonts-dejavu-core libmp3lame-dev
   libgtest-dev googletest
-  ffmpeg xvfb xauth xdotool
+  ffmpeg xvfb xauth xdotool libx11-dev
 )
 
 vt_install_missing() {
