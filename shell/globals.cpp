@@ -1,9 +1,13 @@
 // Start values of the show's shared state.
+#include <new>
+
+#include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "shell/app.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "util/xfile_mesh.h"
 
 HRESULT InitGlobals()
 {
@@ -32,5 +36,14 @@ HRESULT InitGlobals()
     g_pCredit2Texture = NULL;
     g_pCredit3Texture = NULL;
     g_pHelloTexture = NULL;
+
+    g_dwFadeColor = 0;
+    g_fFadeActive = 0.0f;
+    g_fFadeStart = 0.0f;
+    g_fFadeEnd = 0.0f;
+
+    // Constructed anew; a container left from an earlier start-up is freed.
+    delete g_pXFileMesh;
+    g_pXFileMesh = new (std::nothrow) CXFileMesh("CD3DFile_Mesh");
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "gfx/texture_display.h"
 #include "shell/d3d_setup.h"
 #include "show/show_clock.h"
+#include "util/xfile_mesh.h"
 
 IDirect3DSurface8* g_pBackBuffer = NULL;
 IDirect3DSurface8* g_pZBuffer = NULL;
@@ -144,6 +145,12 @@ HRESULT ReleaseMedia()
     SAFE_RELEASE(g_pWhiteTexture);
     SAFE_RELEASE(g_pBlackTexture);
     SAFE_RELEASE(g_pLoadingTexture);
+    if (g_pXFileMesh) {
+        g_pXFileMesh->ReleaseDeviceMesh();
+        g_pXFileMesh->Destroy();
+        delete g_pXFileMesh;
+        g_pXFileMesh = NULL;
+    }
     SAFE_RELEASE(g_pForestTexture);
     SAFE_RELEASE(g_pCredit1Texture);
     SAFE_RELEASE(g_pCredit2Texture);
