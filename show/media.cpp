@@ -2,6 +2,7 @@
 #include "show/media.h"
 
 #include "gfx/texture_display.h"
+#include "scenes/scene_media.h"
 #include "shell/d3d_setup.h"
 #include "show/show_clock.h"
 #include "util/xfile_mesh.h"
@@ -106,6 +107,17 @@ HRESULT LoadMedia()
     if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\black.jpg", &g_pBlackTexture)))
         return hr;
 
+    if (FAILED(LoadScene1()))
+        return E_FAIL;  // the loader has reported
+
+    // Scenes 2 to 5: a failure is reported here too, after the loader's own box.
+    HRESULT (*const pfnLoaders[])() = {LoadScene2, LoadScene3, LoadScene4, LoadScene5, LoadTunnelSwarm};
+    for (auto pfnLoad : pfnLoaders) {
+        if (FAILED(hr = pfnLoad()))
+            return ReportError(hr, 0);
+    }
+    ComputeTunnel2Normals();
+
     if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene06\\forest.jpg", &g_pForestTexture)))
         return hr;
     if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\credit1.jpg", &g_pCredit1Texture)))
@@ -116,6 +128,9 @@ HRESULT LoadMedia()
         return hr;
     if (FAILED(hr = LoadTextureOrReport("data\\bitmaps\\scene07\\hello.jpg", &g_pHelloTexture)))
         return hr;
+
+    if (FAILED(LoadScene8()) || FAILED(LoadGreetings()) || FAILED(LoadScene10()))
+        return E_FAIL;  // the loader has reported
 
     return S_OK;
 }
@@ -145,16 +160,26 @@ HRESULT ReleaseMedia()
     SAFE_RELEASE(g_pWhiteTexture);
     SAFE_RELEASE(g_pBlackTexture);
     SAFE_RELEASE(g_pLoadingTexture);
+    ReleaseFireflies();
     if (g_pXFileMesh) {
         g_pXFileMesh->ReleaseDeviceMesh();
         g_pXFileMesh->Destroy();
         delete g_pXFileMesh;
         g_pXFileMesh = NULL;
     }
+    ReleaseScene1();
+    ReleaseScene2();
+    ReleaseScene3();
+    ReleaseScene4();
+    ReleaseScene5();
+    ReleaseTunnelSwarm();
     SAFE_RELEASE(g_pForestTexture);
     SAFE_RELEASE(g_pCredit1Texture);
     SAFE_RELEASE(g_pCredit2Texture);
     SAFE_RELEASE(g_pCredit3Texture);
     SAFE_RELEASE(g_pHelloTexture);
+    ReleaseScene8();
+    ReleaseGreetings();
+    ReleaseScene10();
     return 0;
 }
