@@ -3,7 +3,10 @@
 // are skipped with their braces balanced.
 #include <strings.h>
 
+#include <cmath>
+#include <limits>
 #include <new>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "platform/d3dx8/d3dx8.h"
@@ -72,6 +75,8 @@ private:
         SkipSeparators();
         Token t = lex_.next();
         if (t.kind != Tok::Float && t.kind != Tok::Integer) throw DataError("expected a number");
+        if (std::isfinite(t.number) && std::fabs(t.number) > std::numeric_limits<float>::max())
+            throw DataError("number out of float range");
         return static_cast<float>(t.number);
     }
 
@@ -452,6 +457,8 @@ HRESULT ParseXFile(const uint8_t* data, size_t size, Scene& out) {
         return E_OUTOFMEMORY;
     } catch (const std::length_error&) {
         return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return D3DXERR_INVALIDDATA;
     }
 }
 

@@ -196,6 +196,7 @@ TEST(XFileRobust, IndicesAndShapesAreChecked) {
         {"material index past the list", tri + "3;0,1,2;; MeshMaterialList { 1; 1; 1;; { M } } }"},
         {"value where a child belongs", tri + "3;0,1,2;; 7; }"},
         {"float where a count belongs", "Mesh { 3.5; }"},
+        {"value beyond float range", "Mesh { 1; 1e300;0;0;; 0;; }"},
         {"number glued to letters", "Mesh { 3abc; }"},
         {"unterminated string", "Mesh { 1; 0;0;0;; 0;; } Material M { 1;1;1;1;; 0;; 0;0;0;; 0;0;0;; TextureFilename { \"abc\n\"; } }"},
         {"unterminated GUID", "Thing { <1234 }"},
