@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/d3dx8/d3dx8.h"
 #include "platform/d3dx8/image_decode.h"
 
@@ -39,9 +41,11 @@ HRESULT ReadFile(const char* path, std::vector<uint8_t>& bytes) {
         f.reset(std::fopen(mapped.c_str(), "rb"));
     }
     if (!f) return D3DERR_NOTAVAILABLE;
+    struct stat st {};
+    if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return D3DERR_NOTAVAILABLE;  // e.g. a directory
     if (std::fseek(f.get(), 0, SEEK_END) != 0) return D3DERR_NOTAVAILABLE;
     const long size = std::ftell(f.get());
-    if (size < 0) return D3DERR_NOTAVAILABLE;  // e.g. a directory
+    if (size < 0) return D3DERR_NOTAVAILABLE;
     if (size > kMaxFileBytes) return D3DXERR_INVALIDDATA;
     std::rewind(f.get());
     try {

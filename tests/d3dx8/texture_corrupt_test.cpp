@@ -1,0 +1,163 @@
+// Broken image files must fail with a result code: no crash, hang or leak.
+// Run under the sanitizer build to catch memory errors on these paths.
+
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/d3dx8/d3dx8.h"
+#include "platform/d3dx8/image_decode.h"
+#include "tests/d3dx8/image_files.h"
+#include "tests/support/recording_device.h"
+
+namespace {
+
+using vt::test::EncodeJpeg;
+using vt::test::EncodePng;
+using vt::test::PngSpec;
+using vt::test::RecordingDevice;
+
+std::vector<uint8_t> SmallPng(bool interlaced) {
+    PngSpec s;
+    s.width = 13;
+    s.height = 7;
+    s.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    s.interlaced = interlaced;
+    for (uint32_t y = 0; y < s.height; ++y) {
+        std::vector<uint8_t> row;
+        for (uint32_t x = 0; x < s.width * 4; ++x) row.push_back(static_cast<uint8_t>(x * 7 + y * 31));
+        s.rows.push_back(row);
+    }
+    return EncodePng(s);
+}
+
+std::vector<uint8_t> SmallJpeg(bool progressive) {
+    std::vector<uint8_t> px;
+    for (int i = 0; i < 24 * 16 * 3; ++i) px.push_back(static_cast<uint8_t>(i * 13));
+    return EncodeJpeg(24, 16, 3, px, 80, progressive);
+}
+
+// Loads through the file path, checking the failure contract.
+HRESULT LoadFile(RecordingDevice& dev, const std::vector<uint8_t>& bytes) {
+    static const std::string path = vt::test::TempPath("corrupt.img");
+    vt::test::WriteFile(path, bytes);
+    IDirect3DTexture8* tex = nullptr;
+    const HRESULT hr = D3DXCreateTextureFromFileA(&dev, path.c_str(), &tex);
+    if (SUCCEEDED(hr)) {
+        EXPECT_NE(tex, nullptr);
+        if (tex) tex->Release();
+    } else {
+        EXPECT_EQ(tex, nullptr);
+    }
+    std::remove(path.c_str());
+    return hr;
+}
+
+// Decodes from memory (fast, for byte-by-byte sweeps).
+HRESULT Decode(const std::vector<uint8_t>& bytes) {
+    vt::d3dx8::DecodedImage img;
+    return vt::d3dx8::DecodeImage(bytes.data(), bytes.size(), img);
+}
+
+TEST(CorruptImages, EveryTruncationFails) {
+    for (bool variant : {false, true}) {
+        for (const auto& file : {SmallPng(variant), SmallJpeg(variant)}) {
+            ASSERT_EQ(Decode(file), D3D_OK);
+            for (size_t n = 0; n < file.size(); ++n) {
+                const std::vector<uint8_t> cut(file.begin(), file.begin() + n);
+                EXPECT_EQ(Decode(cut), D3DXERR_INVALIDDATA) << "cut at " << n << " of " << file.size();
+            }
+        }
+    }
+    RecordingDevice dev;
+    const std::vector<uint8_t> png = SmallPng(false);
+    for (size_t n : {size_t(0), size_t(8), size_t(33), png.size() / 2, png.size() - 1})
+        EXPECT_EQ(LoadFile(dev, std::vector<uint8_t>(png.begin(), png.begin() + n)), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(dev.LiveResources(), 0);
+}
+
+TEST(CorruptImages, FlippedBytes) {
+    // Every PNG chunk is checksummed, so any flipped byte is caught.
+    const std::vector<uint8_t> png = SmallPng(false);
+    for (size_t i = 0; i < png.size(); ++i) {
+        std::vector<uint8_t> bad = png;
+        bad[i] ^= 0x5A;
+        EXPECT_EQ(Decode(bad), D3DXERR_INVALIDDATA) << "byte " << i;
+    }
+    // JPEG entropy data has no checksum: a flip may still decode. Neither
+    // outcome may crash, and the result must be a clean code.
+    for (bool progressive : {false, true}) {
+        const std::vector<uint8_t> jpg = SmallJpeg(progressive);
+        int failed = 0;
+        for (size_t i = 0; i < jpg.size(); ++i) {
+            for (uint8_t mask : {uint8_t(0xFF), uint8_t(0x01)}) {
+                std::vector<uint8_t> bad = jpg;
+                bad[i] ^= mask;
+                const HRESULT hr = Decode(bad);
+                EXPECT_TRUE(hr == D3D_OK || hr == D3DXERR_INVALIDDATA) << std::hex << hr;
+                failed += FAILED(hr);
+            }
+        }
+        EXPECT_GT(failed, 0);
+    }
+}
+
+TEST(CorruptImages, AbsurdOrZeroDeclaredSizes) {
+    // IHDR: width at offset 16, height at 20; the chunk starts at offset 8.
+    const std::vector<uint8_t> png = SmallPng(false);
+    const struct {
+        uint32_t w, h;
+    } sizes[] = {{0, 7}, {13, 0}, {100000, 7}, {13, 0x7FFFFFFF}, {8193, 1}, {0xFFFFFFFF, 0xFFFFFFFF}};
+    for (const auto& s : sizes) {
+        std::vector<uint8_t> bad = png;
+        for (int k = 0; k < 4; ++k) {
+            bad[16 + k] = static_cast<uint8_t>(s.w >> (24 - 8 * k));
+            bad[20 + k] = static_cast<uint8_t>(s.h >> (24 - 8 * k));
+        }
+        vt::test::FixChunkCrc(bad, 8);
+        EXPECT_EQ(Decode(bad), D3DXERR_INVALIDDATA) << s.w << " x " << s.h;
+    }
+    // JPEG: the frame header's height and width follow its length and precision.
+    const std::vector<uint8_t> jpg = SmallJpeg(false);
+    size_t sof = 0;
+    for (size_t i = 2; i + 1 < jpg.size(); ++i) {
+        if (jpg[i] == 0xFF && (jpg[i + 1] == 0xC0 || jpg[i + 1] == 0xC2)) {
+            sof = i;
+            break;
+        }
+    }
+    ASSERT_GT(sof, 0u);
+    for (const auto& s : {std::make_pair(0, 16), std::make_pair(24, 0), std::make_pair(65500, 65500),
+                          std::make_pair(9000, 8), std::make_pair(65535, 1)}) {
+        std::vector<uint8_t> bad = jpg;
+        bad[sof + 5] = static_cast<uint8_t>(s.second >> 8);
+        bad[sof + 6] = static_cast<uint8_t>(s.second);
+        bad[sof + 7] = static_cast<uint8_t>(s.first >> 8);
+        bad[sof + 8] = static_cast<uint8_t>(s.first);
+        EXPECT_EQ(Decode(bad), D3DXERR_INVALIDDATA) << s.first << " x " << s.second;
+    }
+}
+
+TEST(CorruptImages, GarbageAndForeignFormats) {
+    RecordingDevice dev;
+    std::vector<uint8_t> garbage(300);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 151 + 7);
+    const std::vector<uint8_t> pngSig = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const std::vector<uint8_t> soi = {0xFF, 0xD8, 0xFF};
+    std::vector<std::vector<uint8_t>> files = {
+        {}, garbage, {'B', 'M', 0, 0, 0, 0}, {'G', 'I', 'F', '8', '9', 'a'}, pngSig, soi,
+    };
+    std::vector<uint8_t> pngGarbage = pngSig, jpgGarbage = soi;
+    pngGarbage.insert(pngGarbage.end(), garbage.begin(), garbage.end());
+    jpgGarbage.insert(jpgGarbage.end(), garbage.begin(), garbage.end());
+    files.push_back(pngGarbage);
+    files.push_back(jpgGarbage);
+    for (const auto& f : files) EXPECT_EQ(LoadFile(dev, f), D3DXERR_INVALIDDATA) << f.size() << " bytes";
+    EXPECT_EQ(dev.LiveResources(), 0);
+    EXPECT_EQ(dev.Count("CreateTexture"), 0u);
+}
+
+}  // namespace
