@@ -5,6 +5,7 @@
 //                                    // layer's clock (vt::win32::ClockSeconds)
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -1,0 +1,230 @@
+// FSOUND_ on SDL2 audio: samples are decoded whole at load time, one plays
+// at a time through the device callback, and the spectrum is taken from the
+// decoded music at the play position.
+//
+// Play position: with a device, the frames the callback has handed over;
+// in virtual time, (win32 clock - start clock) * rate, so that offline
+// captures hear exactly what their frame times imply.
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "platform/fmod/fmod.h"
+#include "platform/fmod/host.h"
+#include "platform/fmod/internal.h"
+#include "platform/win32/host.h"
+#include "platform/win32/paths.h"
+
+struct FSOUND_SAMPLE {
+    vt::fmod::detail::Pcm pcm;
+};
+
+struct FSOUND_DSPUNIT {
+    bool active = false;
+};
+
+namespace vt::fmod {
+namespace {
+
+constexpr int kDefaultRate = 44100;
+constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms per callback at 44.1 kHz
+
+struct Sound {
+    bool virtualTime = false;  // the setting for the next FSOUND_Init
+    bool initialised = false;
+    bool virtualNow = false;   // what the current FSOUND_Init chose
+    bool audioSubsystem = false;
+    SDL_AudioDeviceID device = 0;
+    int deviceRate = 0;
+    int mixRate = kDefaultRate;
+
+    std::vector<std::unique_ptr<FSOUND_SAMPLE>> samples;
+    // Read by the device callback; changed only with the device locked.
+    const FSOUND_SAMPLE* playing = nullptr;
+    std::atomic<int64_t> consumed{0};
+    double startClock = -1.0;
+
+    FSOUND_DSPUNIT fft;
+    float bands[FSOUND_SPECTRUM_BANDS] = {};
+    // What `bands` was computed for, to skip work when nothing moved.
+    const FSOUND_SAMPLE* bandsSample = nullptr;
+    int64_t bandsEnd = -1;
+};
+
+Sound& S() {
+    static Sound sound;
+    return sound;
+}
+
+const std::vector<int16_t> kNoSamples;
+
+// Device callback: the next stretch of the music, silence after its end.
+void Feed(void* userdata, Uint8* stream, int len) {
+    auto* s = static_cast<Sound*>(userdata);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const size_t frames = static_cast<size_t>(len) / (2 * sizeof(int16_t));
+    std::fill(out, out + 2 * frames, int16_t{0});
+    if (!s->playing) return;
+    const std::vector<int16_t>& music = s->playing->pcm.stereo;
+    const size_t total = music.size() / 2;
+    const size_t pos = static_cast<size_t>(s->consumed.load());
+    if (pos < total) {
+        const size_t n = std::min(frames, total - pos);
+        std::copy_n(music.data() + 2 * pos, 2 * n, out);
+    }
+    s->consumed += static_cast<int64_t>(frames);
+}
+
+void CloseDevice(Sound& s) {
+    if (s.device) SDL_CloseAudioDevice(s.device);  // waits for the callback to finish
+    s.device = 0;
+    s.deviceRate = 0;
+}
+
+// Opens the output at `rate` Hz, stereo 16-bit; SDL converts to whatever
+// the hardware wants. Paused until something plays.
+bool OpenDevice(Sound& s, int rate) {
+    CloseDevice(s);
+    SDL_AudioSpec want{};
+    want.freq = rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = kDeviceFrames;
+    want.callback = Feed;
+    want.userdata = &s;
+    SDL_AudioSpec have{};
+    s.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!s.device) return false;
+    s.deviceRate = rate;
+    return true;
+}
+
+bool IsOurs(const FSOUND_SAMPLE* sample) {
+    for (const auto& p : S().samples) {
+        if (p.get() == sample) return true;
+    }
+    return false;
+}
+
+// The frame the listener is at; negative before the music starts.
+int64_t PlayPosition(const Sound& s) {
+    if (!s.playing) return -1;
+    if (s.virtualNow) {
+        // floor((clock - start) * rate), nudged so that exact frame times
+        // are not lost to rounding just below the integer.
+        const double frames = (win32::ClockSeconds() - s.startClock) * s.playing->pcm.rate;
+        return static_cast<int64_t>(std::floor(frames + 1e-6));
+    }
+    return s.consumed.load();
+}
+
+}  // namespace
+
+void SetVirtualTime(bool virtualTime) { S().virtualTime = virtualTime; }
+
+double PlayStartClock() { return S().startClock; }
+
+const std::vector<int16_t>& DecodedSamples() {
+    const Sound& s = S();
+    return s.samples.empty() ? kNoSamples : s.samples.back()->pcm.stereo;
+}
+
+int DecodedRate() {
+    const Sound& s = S();
+    return s.samples.empty() ? 0 : s.samples.back()->pcm.rate;
+}
+
+}  // namespace vt::fmod
+
+using namespace vt::fmod;
+
+signed char FSOUND_Init(int mixRate, int, unsigned int) {
+    Sound& s = S();
+    if (s.initialised) return TRUE;
+    s.mixRate = mixRate > 0 ? mixRate : kDefaultRate;
+    s.virtualNow = s.virtualTime;
+    if (!s.virtualNow) {
+        // No device is no error: the show then runs silent.
+        s.audioSubsystem = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (!s.audioSubsystem || !OpenDevice(s, s.mixRate)) {
+            if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            s.audioSubsystem = false;
+            return FALSE;
+        }
+    }
+    s.initialised = true;
+    return TRUE;
+}
+
+void FSOUND_Close() {
+    Sound& s = S();
+    CloseDevice(s);
+    if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    s.audioSubsystem = false;
+    s.initialised = false;
+    s.playing = nullptr;
+    s.consumed = 0;
+    s.startClock = -1.0;
+    s.samples.clear();
+    s.fft.active = false;
+    std::fill(std::begin(s.bands), std::end(s.bands), 0.0f);
+    s.bandsSample = nullptr;
+    s.bandsEnd = -1;
+}
+
+FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* nameOrData, unsigned int, int) {
+    if (!nameOrData) return nullptr;
+    auto sample = std::make_unique<FSOUND_SAMPLE>();
+    if (!detail::DecodeMp3(vt::win32::HostPath(nameOrData), &sample->pcm)) return nullptr;
+    S().samples.push_back(std::move(sample));
+    return S().samples.back().get();
+}
+
+int FSOUND_PlaySound(int, FSOUND_SAMPLE* sample) {
+    Sound& s = S();
+    if (!s.initialised || !sample || !IsOurs(sample)) return -1;
+    if (s.virtualNow) {
+        s.playing = sample;
+    } else {
+        if (sample->pcm.rate != s.deviceRate && !OpenDevice(s, sample->pcm.rate)) {
+            s.playing = nullptr;
+            return -1;
+        }
+        SDL_LockAudioDevice(s.device);
+        s.playing = sample;
+        s.consumed = 0;
+        SDL_UnlockAudioDevice(s.device);
+        SDL_PauseAudioDevice(s.device, 0);
+    }
+    s.startClock = vt::win32::ClockSeconds();
+    return 0;
+}
+
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit() { return &S().fft; }
+
+signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active) {
+    if (unit != &S().fft) return FALSE;
+    unit->active = active != 0;
+    return TRUE;
+}
+
+float* FSOUND_DSP_GetSpectrum() {
+    Sound& s = S();
+    const int64_t end = s.fft.active ? PlayPosition(s) : -1;
+    const FSOUND_SAMPLE* sample = end >= 0 ? s.playing : nullptr;
+    if (sample == s.bandsSample && end == s.bandsEnd) return s.bands;
+    const size_t total = sample ? sample->pcm.stereo.size() / 2 : 0;
+    if (sample && static_cast<uint64_t>(end) < total + 2 * FSOUND_SPECTRUM_BANDS) {
+        const auto& music = sample->pcm.stereo;
+        ComputeSpectrum(music.data(), music.size() / 2, static_cast<size_t>(end), s.bands);
+    } else {
+        std::fill(std::begin(s.bands), std::end(s.bands), 0.0f);  // nothing, or past the end
+    }
+    s.bandsSample = sample;
+    s.bandsEnd = end;
+    return s.bands;
+}
