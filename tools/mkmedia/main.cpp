@@ -1,0 +1,108 @@
+// mkmedia: writes the show's whole media set into a folder.
+//
+//   mkmedia OUT                 images, star mesh and music into OUT
+//   mkmedia --images-only OUT   everything but the music (quick look)
+//   mkmedia --sheet FILE.png    a contact sheet of every image
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "media_set.h"
+#include "music.h"
+#include "sheet.h"
+#include "star_mesh.h"
+#include "writers.h"
+
+namespace {
+
+void writeImages(const std::string& out, mk::Fonts& fonts)
+{
+    for (const mk::ImageSpec& spec : mk::imageSet()) {
+        const mk::Image img = mk::renderImage(spec, fonts);
+        const std::string path = out + "/" + spec.path;
+        if (spec.format == mk::Format::Jpeg) mk::writeJpeg(path, img, spec.width <= 32 ? 100 : 92);
+        else mk::writePng(path, img, spec.format == mk::Format::PngAlpha);
+    }
+}
+
+void writeStar(const std::string& out)
+{
+    const std::string path = out + "/data/meshes/scene08/star.x";
+    mk::makeParentDirs(path);
+    std::ofstream f(path, std::ios::binary);
+    f << mk::toXFile(mk::makeStar());
+    if (!f) throw std::runtime_error("cannot write " + path);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: mkmedia [--images-only] OUT | mkmedia --sheet FILE.png\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        if (argc == 3 && std::strcmp(argv[1], "--sheet") == 0) {
+            mk::Fonts fonts;
+            mk::writeContactSheet(argv[2], mk::imageSet(), fonts);
+            return 0;
+        }
+        bool music = true;
+        int arg = 1;
+        if (argc == 3 && std::strcmp(argv[1], "--images-only") == 0) {
+            music = false;
+            arg = 2;
+        } else if (argc != 2 || argv[1][0] == '-') {
+            return usage();
+        }
+        const std::string out = argv[arg];
+        const auto t0 = std::chrono::steady_clock::now();
+
+        // The music and the images share nothing: make them side by side.
+        std::exception_ptr musicError;
+        double musicTime = 0;
+        std::thread musicThread;
+        if (music) {
+            musicThread = std::thread([&] {
+                try {
+                    const auto tm = std::chrono::steady_clock::now();
+                    mk::makeParentDirs(out + "/intro.mp3");
+                    mk::writeMp3(out + "/intro.mp3", mk::renderMusic());
+                    musicTime = secondsSince(tm);
+                } catch (...) {
+                    musicError = std::current_exception();
+                }
+            });
+        }
+        std::exception_ptr imageError;
+        try {
+            mk::Fonts fonts;
+            writeImages(out, fonts);
+            writeStar(out);
+        } catch (...) {
+            imageError = std::current_exception();
+        }
+        const double imageTime = secondsSince(t0);
+        if (musicThread.joinable()) musicThread.join();
+        if (imageError) std::rethrow_exception(imageError);
+        if (musicError) std::rethrow_exception(musicError);
+        std::printf("mkmedia: images and mesh %.1f s, music %.1f s, total %.1f s -> %s\n", imageTime, musicTime,
+                    secondsSince(t0), out.c_str());
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "mkmedia: %s\n", e.what());
+        return 1;
+    }
+}
