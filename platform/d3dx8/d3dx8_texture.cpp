@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -167,11 +168,14 @@ HRESULT UploadLevel(IDirect3DTexture8* tex, UINT level, const uint8_t* pixels, u
     return tex->UnlockRect(level);
 }
 
-HRESULT CreateTexture(IDirect3DDevice8* device, const DecodedImage& img, IDirect3DTexture8** ppTexture) {
+HRESULT CreateTexture(IDirect3DDevice8* device, DecodedImage& img, IDirect3DTexture8** ppTexture) {
     const uint32_t w = CeilPow2(img.width), h = CeilPow2(img.height);
     std::vector<uint8_t> level;
     try {
-        level = ResizeTriangle(img.pixels.data(), img.width, img.height, w, h);
+        if (w == img.width && h == img.height)
+            level = std::move(img.pixels);
+        else
+            level = ResizeTriangle(img.pixels.data(), img.width, img.height, w, h);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

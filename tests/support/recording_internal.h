@@ -1,4 +1,5 @@
-// Internals of the recording device, shared by its two sources.
+// Internals of the recording device, shared by its two sources; tests
+// include tests/support/recording_device.h instead.
 #pragma once
 
 #include <algorithm>
