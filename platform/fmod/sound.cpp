@@ -149,6 +149,7 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     s.virtualNow = s.virtualTime;
     if (!s.virtualNow) {
         // No device is no error: the show then runs silent.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as the window layer does
         s.audioSubsystem = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!s.audioSubsystem || !OpenDevice(s, s.mixRate)) {
             if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);

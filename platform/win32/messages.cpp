@@ -161,7 +161,7 @@ void TranslateEvent(const SDL_Event& e) {
             break;
         }
         case SDL_QUIT: {
-            // A termination request (Ctrl+C, session end): ask every window to close.
+            // The desktop asks the program to quit: ask every window to close.
             HWND windows[64];
             const int n = detail::LiveWindows(windows, 64);
             for (int i = 0; i < n; ++i) {

@@ -3,6 +3,10 @@
 // A window handle is a never-reused number, not a pointer, so a stale handle
 // is simply "not a window". Each window owns its SDL window (OpenGL capable,
 // hidden until ShowWindow) and a copy of its class's procedure.
+//
+// DestroyWindow ends the handle but only hides the SDL window: a device may
+// still hold it (the show closes its window on Esc and releases the device
+// afterwards), so it is kept until Shutdown.
 #include <SDL.h>
 
 #include <algorithm>
@@ -45,6 +49,7 @@ struct WindowState {
     std::vector<WindowClass> classes;
     WORD nextAtom = 0xC000;  // where Windows starts string atoms
     std::map<uintptr_t, std::unique_ptr<Window>> windows;  // ordered by creation
+    std::vector<std::unique_ptr<SDL_Window, SdlWindowDeleter>> retired;  // of destroyed windows
     uintptr_t nextHandle = kDesktopHandle + kHandleStep;
     bool videoTried = false;
     bool videoOk = false;
@@ -101,6 +106,9 @@ bool EnsureVideo() {
     s.videoTried = true;
     // Closing the last window is WM_CLOSE's business, not a quit request.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Ctrl+C and SIGTERM keep their usual meaning: SDL would otherwise turn
+    // them into events that programs without a message loop never read.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!s.videoOk) std::fprintf(stderr, "vantorel: no video driver: %s\n", SDL_GetError());
     if (s.videoOk && !s.cursorShown) SDL_ShowCursor(SDL_DISABLE);
@@ -138,6 +146,7 @@ int LiveWindows(HWND* out, int max) {
 void ResetWindows() {
     WindowState& s = State();
     s.windows.clear();
+    s.retired.clear();
     s.classes.clear();
 }
 
@@ -246,7 +255,9 @@ BOOL DestroyWindow(HWND hWnd) {
     if (w->sdl) SDL_HideWindow(w->sdl.get());
     proc(hWnd, WM_DESTROY, 0, 0);
     detail::PurgeMessagesFor(hWnd);
-    State().windows.erase(reinterpret_cast<uintptr_t>(hWnd));
+    WindowState& s = State();
+    if (w->sdl) s.retired.push_back(std::move(w->sdl));
+    s.windows.erase(reinterpret_cast<uintptr_t>(hWnd));
     return TRUE;
 }
 

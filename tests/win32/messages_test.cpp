@@ -120,9 +120,13 @@ TEST_F(MessagesTest, WindowCreationDeliversCreateAndHasAHiddenSdlWindow) {
     EXPECT_EQ(vt::win32::GetSdlWindow(GetDesktopWindow()), nullptr);
 
     EXPECT_FALSE(UnregisterClassA("Other", nullptr)) << "the class still has a window";
+    const Uint32 sdlId = SDL_GetWindowID(sdl);
     EXPECT_TRUE(DestroyWindow(w));
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(vt::win32::GetSdlWindow(w), nullptr);
+    // A device may still use the SDL window until it is released.
+    ASSERT_EQ(SDL_GetWindowFromID(sdlId), sdl);
+    EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN);
     EXPECT_TRUE(UnregisterClassA("other", nullptr));
     EXPECT_EQ(vt::win32::RegisteredClassCount(), 0);
 }
