@@ -116,14 +116,19 @@ void ScaleGammaRamp(D3DGAMMARAMP* pRamp)
     }
 }
 
+void GetDefaultMaterial(D3DMATERIAL8* pMaterial)
+{
+    memset(pMaterial, 0, sizeof(*pMaterial));
+    pMaterial->Diffuse.r = pMaterial->Ambient.r = 1.0f;
+    pMaterial->Diffuse.g = pMaterial->Ambient.g = 1.0f;
+    pMaterial->Diffuse.b = pMaterial->Ambient.b = 1.0f;
+    pMaterial->Diffuse.a = pMaterial->Ambient.a = 1.0f;
+}
+
 void ApplyFixedLighting()
 {
     D3DMATERIAL8 mtrl;
-    memset(&mtrl, 0, sizeof(mtrl));
-    mtrl.Diffuse.r = mtrl.Ambient.r = 1.0f;
-    mtrl.Diffuse.g = mtrl.Ambient.g = 1.0f;
-    mtrl.Diffuse.b = mtrl.Ambient.b = 1.0f;
-    mtrl.Diffuse.a = mtrl.Ambient.a = 1.0f;
+    GetDefaultMaterial(&mtrl);
     g_pd3dDevice->SetMaterial(&mtrl);
 
     D3DLIGHT8 light;

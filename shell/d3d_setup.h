@@ -20,6 +20,8 @@ void FormatErrorText(HRESULT hr, HRESULT mediaFlag, char* text, UINT size);
 // The initial render states, filters, point size, cursor, blending and cull
 // mode, in their fixed order.
 void ApplyInitialDeviceState();
+// The shared white material: diffuse and ambient 1, the rest 0.
+void GetDefaultMaterial(D3DMATERIAL8* pMaterial);
 // Material, lights 6 and 7 (defined, left disabled) and the gamma ramp.
 void ApplyFixedLighting();
 // Each entry x 255, capped at 65535.

@@ -26,6 +26,7 @@ HRESULT InitGlobals()
     g_fAspect = 1.0f;
     g_fScreenWidth = g_fScreenHeight = g_fHalfHeight = 0.0f;
     g_fScaleX = g_fScaleY = 0.0f;
+    g_dwOutlineColor = 0xFFFFFFFF;
 
     g_pLoadingTexture = NULL;
     g_pWhiteTexture = NULL;

@@ -18,6 +18,7 @@ float g_fHalfHeight = 0.0f;
 float g_fScaleX = 0.0f;
 float g_fScaleY = 0.0f;
 RECT g_rcScreen = {0, 0, 0, 0};
+D3DCOLOR g_dwOutlineColor = 0xFFFFFFFF;
 
 IDirect3DTexture8* g_pLoadingTexture = NULL;
 IDirect3DTexture8* g_pWhiteTexture = NULL;

@@ -16,6 +16,8 @@ extern float g_fHalfHeight;
 extern float g_fScaleX;
 extern float g_fScaleY;
 extern RECT g_rcScreen;
+// Outline and sweeping-line colour of scenes 1 and 4; only its RGB is used.
+extern D3DCOLOR g_dwOutlineColor;
 
 extern IDirect3DTexture8* g_pLoadingTexture;
 extern IDirect3DTexture8* g_pWhiteTexture;
