@@ -6,10 +6,13 @@
 // in virtual time, (win32 clock - start clock) * rate, so that offline
 // captures hear exactly what their frame times imply.
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -103,6 +106,32 @@ bool OpenDevice(Sound& s, int rate) {
     return true;
 }
 
+// Silences stderr for its lifetime. Audio back ends (ALSA above all) print
+// pages of errors when a machine has no sound card, and a machine without
+// one is supposed to run silent and say nothing.
+class QuietStderr {
+public:
+    QuietStderr() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStderr() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, 2);
+            ::close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 bool IsOurs(const FSOUND_SAMPLE* sample) {
     for (const auto& p : S().samples) {
         if (p.get() == sample) return true;
@@ -150,6 +179,7 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     if (!s.virtualNow) {
         // No device is no error: the show then runs silent.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as the window layer does
+        QuietStderr quiet;
         s.audioSubsystem = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!s.audioSubsystem || !OpenDevice(s, s.mixRate)) {
             if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -272,6 +272,22 @@ TEST_F(SoundTest, RealPlaybackAdvancesWithTheDevice) {
     EXPECT_EQ(*std::max_element(bands, bands + kBands), 0.0f) << "silence after the end";
 }
 
+TEST_F(SoundTest, WithoutADeviceEverythingRunsSilently) {
+    if (!MakeMp3("tone.mp3", Sine(1000.0, 0.5, 4410), kRate, 2)) GTEST_SKIP() << "no ffmpeg";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(FSOUND_Init(44100, 32, 0));
+    FSOUND_SAMPLE* music = FSOUND_Sample_Load(FSOUND_FREE, Path("tone.mp3").c_str(), FSOUND_LOOP_OFF, 0);
+    EXPECT_NE(music, nullptr) << "loading does not need a device";
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, music), -1);
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    const float* bands = FSOUND_DSP_GetSpectrum();
+    EXPECT_EQ(*std::max_element(bands, bands + kBands), 0.0f);
+    FSOUND_Close();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
 TEST_F(SoundTest, CloseIsSafeInAnyState) {
     FSOUND_Close();
     FSOUND_Close();
