@@ -149,10 +149,23 @@ extern "C" void JpegMessage(j_common_ptr cinfo, int level) {
 
 extern "C" void JpegOutput(j_common_ptr) {}
 
+// A progressive file can hold any number of scans; thousands of tiny ones
+// would take minutes to decode, so such files are refused.
+constexpr int kMaxJpegScans = 500;
+
+extern "C" void JpegProgress(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+        std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+}
+
 void DecodeJpegRaw(const uint8_t* data, size_t size, RawImage* out) {
     jpeg_decompress_struct cinfo;
     JpegError err;
+    jpeg_progress_mgr progress;
     std::memset(&cinfo, 0, sizeof cinfo);
+    std::memset(&progress, 0, sizeof progress);
+    progress.progress_monitor = JpegProgress;
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = JpegErrorExit;
     err.mgr.emit_message = JpegMessage;
@@ -167,6 +180,7 @@ void DecodeJpegRaw(const uint8_t* data, size_t size, RawImage* out) {
         return;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &progress;
     cinfo.mem->max_memory_to_use = 512l << 20;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <jpeglib.h>
 #include <png.h>
 
 #include <cstdio>
@@ -139,6 +140,48 @@ TEST(CorruptImages, AbsurdOrZeroDeclaredSizes) {
         bad[sof + 8] = static_cast<uint8_t>(s.first);
         EXPECT_EQ(Decode(bad), D3DXERR_INVALIDDATA) << s.first << " x " << s.second;
     }
+}
+
+// A valid greyscale progressive JPEG made of `refinements` scans for each
+// AC coefficient (successive approximation), plus the DC scan.
+std::vector<uint8_t> ManyScanJpeg(int refinements) {
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back({1, {0}, 0, 0, 0, 0});
+    for (int k = 1; k < 64; ++k) {
+        scans.push_back({1, {0}, k, k, 0, refinements - 1});
+        for (int al = refinements - 2; al >= 0; --al) scans.push_back({1, {0}, k, k, al + 1, al});
+    }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = 16;
+    c.image_height = 16;
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    c.scan_info = scans.data();
+    c.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) row[x] = static_cast<uint8_t>(x * y);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<uint8_t> out(mem, mem + size);
+    std::free(mem);
+    return out;
+}
+
+TEST(CorruptImages, EndlessProgressiveScansAreRefused) {
+    EXPECT_EQ(Decode(ManyScanJpeg(2)), D3D_OK);                // 127 scans
+    EXPECT_EQ(Decode(ManyScanJpeg(10)), D3DXERR_INVALIDDATA);  // 631 scans
 }
 
 TEST(CorruptImages, GarbageAndForeignFormats) {
