@@ -1,0 +1,380 @@
+// The OpenGL implementation of IDirect3DDevice8 and its resources.
+//
+// Usage: internal to platform/d3d8. GlDirect3D::CreateDevice builds a
+// GlDevice; resources are created through the device and refer back to it.
+// State set through the interface is kept on the CPU (DeviceState) and
+// turned into GL state and shader uniforms at draw time (gl_draw.cpp).
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/d3d8/gl_common.h"
+#include "platform/d3d8/gl_shader.h"
+#include "platform/d3d8/host.h"
+
+namespace vt::d3d8 {
+
+constexpr int kMaxStages = 8;
+constexpr int kMaxActiveLights = 8;
+
+// ---------------------------------------------------------------------------
+// Surfaces and textures
+
+class GlSurface;
+
+// GL storage of a 2D or cube texture plus the CPU copy of lockable levels.
+struct TexStore {
+    GLuint name = 0;
+    GLenum target = GL_TEXTURE_2D;  // or GL_TEXTURE_CUBE_MAP
+    D3DFORMAT format = D3DFMT_A8R8G8B8;
+    DWORD usage = 0;
+    D3DPOOL pool = D3DPOOL_MANAGED;
+    UINT width = 0, height = 0, levels = 0, faces = 1;
+    // Per face and level: CPU copy (empty for render targets) and dirty flag.
+    std::vector<std::vector<uint8_t>> shadow;
+    std::vector<bool> dirty;
+    std::vector<bool> locked;
+    bool anyDirty = false;
+    GLint baseLevel = 0;  // GL_TEXTURE_BASE_LEVEL currently set (MAXMIPLEVEL)
+    std::vector<std::unique_ptr<GlSurface>> surfaces;  // face * levels + level
+
+    UINT LevelWidth(UINT level) const { return width >> level ? width >> level : 1; }
+    UINT LevelHeight(UINT level) const { return height >> level ? height >> level : 1; }
+    UINT BytesPerPixel() const { return format == D3DFMT_R5G6B5 ? 2 : 4; }
+    size_t Index(UINT face, UINT level) const { return face * levels + level; }
+    void Upload();  // pushes dirty levels to GL (texture bound to its target)
+};
+
+// Common face of GlTexture and GlCubeTexture for the device.
+class GlBaseTex {
+public:
+    virtual ~GlBaseTex() = default;
+    virtual TexStore& Store() = 0;
+    virtual RefBase& Ref() = 0;
+};
+
+class GlSurface : public IDirect3DSurface8 {
+public:
+    enum class Kind { TextureLevel, BackBuffer, DepthBuffer };
+    // owner: the texture this surface belongs to (reference counts go to
+    // it), or null for a standalone surface with its own count.
+    GlSurface(GlDevice* device, RefBase* owner, Kind kind, const D3DSURFACE_DESC& desc);
+    ~GlSurface() override;
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
+
+    void BindRef();
+    void UnbindRef();
+
+    Kind kind;
+    D3DSURFACE_DESC desc;
+    GLuint texture = 0;        // colour: the GL texture holding it
+    GLenum texTarget = 0;      // GL_TEXTURE_2D or a cube face target
+    GLint level = 0;
+    GLuint renderbuffer = 0;   // depth surfaces
+    TexStore* store = nullptr; // texture levels: the container's storage
+
+private:
+    RefBase* owner_;
+    std::unique_ptr<RefBase> own_;  // standalone surfaces
+};
+
+class GlTexture : public RefCounted<IDirect3DTexture8>, public GlBaseTex {
+public:
+    GlTexture(GlDevice* device, TexStore store);
+    ~GlTexture() override;
+    HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
+    DWORD GetLevelCount() override { return store_.levels; }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* pDesc) override;
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface8** ppSurface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* pLocked, const RECT* pRect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+    TexStore& Store() override { return store_; }
+    RefBase& Ref() override { return *this; }
+
+private:
+    TexStore store_;
+};
+
+class GlCubeTexture : public RefCounted<IDirect3DCubeTexture8>, public GlBaseTex {
+public:
+    GlCubeTexture(GlDevice* device, TexStore store);
+    ~GlCubeTexture() override;
+    HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
+    DWORD GetLevelCount() override { return store_.levels; }
+    HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* pDesc) override;
+    HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDirect3DSurface8** ppSurface) override;
+    HRESULT LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* pLocked, const RECT* pRect,
+                     DWORD flags) override;
+    HRESULT UnlockRect(D3DCUBEMAP_FACES face, UINT level) override;
+    TexStore& Store() override { return store_; }
+    RefBase& Ref() override { return *this; }
+
+private:
+    TexStore store_;
+};
+
+// ---------------------------------------------------------------------------
+// Buffers: a CPU copy handed out by Lock, pushed to GL at the next draw.
+
+struct BufStore {
+    std::vector<uint8_t> shadow;
+    GLuint name = 0;
+    bool dirty = true;
+    bool locked = false;
+    DWORD usage = 0;
+    D3DPOOL pool = D3DPOOL_MANAGED;
+
+    HRESULT Lock(UINT offset, UINT size, BYTE** ppData);
+    HRESULT Unlock();
+    // Binds the GL buffer to `target`, uploading the CPU copy when dirty.
+    void Sync(GLenum target);
+};
+
+class GlVertexBuffer : public RefCounted<IDirect3DVertexBuffer8> {
+public:
+    GlVertexBuffer(GlDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
+    ~GlVertexBuffer() override;
+    HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, BYTE** ppData, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
+
+    BufStore buf;
+    DWORD fvf;
+};
+
+class GlIndexBuffer : public RefCounted<IDirect3DIndexBuffer8> {
+public:
+    GlIndexBuffer(GlDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    ~GlIndexBuffer() override;
+    HRESULT GetDevice(IDirect3DDevice8** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, BYTE** ppData, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
+
+    BufStore buf;
+    D3DFORMAT format;
+};
+
+// ---------------------------------------------------------------------------
+// Device state kept on the CPU.
+
+// Byte offsets of the parts of a flexible vertex format (-1: absent).
+struct FvfLayout {
+    bool rhw = false;
+    int posSize = 3;
+    int normal = -1, psize = -1, diffuse = -1, specular = -1;
+    int texCount = 0;
+    int tex[8] = {};
+    int texDim[8] = {};
+    UINT size = 0;
+    static FvfLayout From(DWORD fvf);
+};
+
+struct LightSlot {
+    D3DLIGHT8 light{};
+    bool enabled = false;
+};
+
+// Dirty groups: which uniform blocks must be re-sent to the programs.
+enum DirtyBits : uint32_t {
+    kDirtyTransform = 1u << 0,  // world/view/projection/viewport/target flip
+    kDirtyLights = 1u << 1,
+    kDirtyMaterial = 1u << 2,
+    kDirtyVertexMode = 1u << 3,  // lighting switches, fog, fvf presence, points
+    kDirtyStages = 1u << 4,      // stage ops/args, texture kinds, texgen
+    kDirtyTexMatrix = 1u << 5,
+    kDirtyPixel = 1u << 6,       // tfactor, fog colour, alpha test, specular add
+    kDirtyAll = 0xffffffffu,
+};
+
+struct DeviceState {
+    DWORD rs[D3DRS_MAX] = {};
+    DWORD tss[kMaxStages][D3DTSS_MAX] = {};
+    GlBaseTex* textures[kMaxStages] = {};
+    Mat4 world = Identity(), view = Identity(), proj = Identity();
+    Mat4 texm[kMaxStages];
+    D3DMATERIAL8 material{};
+    std::unordered_map<DWORD, LightSlot> lights;
+    DWORD fvf = 0;
+    GlVertexBuffer* stream = nullptr;
+    UINT stride = 0;
+    GlIndexBuffer* indices = nullptr;
+    UINT baseVertex = 0;
+    D3DVIEWPORT8 viewport{};
+    GlSurface* colorTarget = nullptr;
+    GlSurface* depthTarget = nullptr;
+};
+
+// Last GL fixed-function state sent, to skip redundant calls.
+struct GlShadow {
+    int blend = -1, srcRgb = -1, dstRgb = -1, blendEq = -1;
+    int depthTest = -1, depthMask = -1, depthFunc = -1;
+    int cull = -1, cullFace = -1;
+    int polygonMode = -1;
+    int colorMask = -1;
+    int polyOffset = -1;
+    float zbias = 0.0f;
+    GLint vp[4] = {-1, -1, -1, -1};
+    float depthRange[2] = {-1.0f, -1.0f};
+    GLuint unit2D[kMaxStages] = {};
+    GLuint unitCube[kMaxStages] = {};
+    GLuint sampler2D[kMaxStages] = {};
+    GLuint samplerCube[kMaxStages] = {};
+    GLuint arrayBuffer = 0;
+    DWORD attribFvf = 0xffffffffu;
+    UINT attribStride = 0;
+    DWORD attribRoute = 0xffffffffu;  // packed tex-set routing per stage
+    GLuint elementBuffer = 0;
+};
+
+class GlDirect3D;
+
+class GlDevice final : public IDirect3DDevice8 {
+public:
+    GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLContext context,
+             const D3DPRESENT_PARAMETERS& params, PresentMode mode);
+    ~GlDevice() override;
+    bool Init();  // GL objects, shaders, default state; false on failure
+
+    // IUnknown
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // Frame (gl_frame.cpp)
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT Present(const RECT* pSource, const RECT* pDest, HWND hDestWindow, const void* pDirtyRegion) override;
+    HRESULT ShowCursor(BOOL bShow) override;
+    void SetGammaRamp(DWORD flags, const D3DGAMMARAMP* pRamp) override;
+    void GetGammaRamp(D3DGAMMARAMP* pRamp) override;
+    HRESULT GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface8** ppSurface) override;
+    HRESULT GetRenderTarget(IDirect3DSurface8** ppSurface) override;
+    HRESULT GetDepthStencilSurface(IDirect3DSurface8** ppSurface) override;
+    HRESULT SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSurface8* pDepthStencil) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* pViewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* pViewport) override;
+
+    // Resources (gl_resources.cpp)
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture8** ppTexture) override;
+    HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DCubeTexture8** ppCubeTexture) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer8** ppVertexBuffer) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DIndexBuffer8** ppIndexBuffer) override;
+
+    // State (gl_state.cpp)
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* pValue) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* pValue) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* pTexture) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* pMatrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* pMatrix) override;
+    HRESULT SetMaterial(const D3DMATERIAL8* pMaterial) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT8* pLight) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT SetVertexShader(DWORD handle) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer8* pStreamData, UINT stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT baseVertexIndex) override;
+
+    // Drawing (gl_draw.cpp)
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
+                                 UINT primCount) override;
+
+    // Host side
+    void MakeCurrent();
+    DeviceStats stats;
+    HRESULT ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
+    // A texture or surface is being destroyed: forget GL bindings of it.
+    void ForgetTexture(GLuint name);
+    void ForgetBuffer(GLuint name);
+
+private:
+    friend class GlDirect3D;
+    void SetDefaultState();
+    void ApplyTarget();              // binds the FBO for the current targets
+    bool TargetHasDepth() const { return state_.depthTarget != nullptr; }
+    HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool indexed);
+    void ApplyFixedState();
+    void ApplyTextures(int activeStages);
+    void SetupAttributes();
+    void UploadVertexUniforms(ProgramPart& part, const VertexUniforms& u);
+    void UploadFragmentUniforms(ProgramPart& part, const FragmentUniforms& u);
+    int ActiveStages() const;
+    FragmentKey MakeFragmentKey() const;
+    VertexKey MakeVertexKey(int stages) const;
+    void PrecompileCommon();
+    void SetViewportInternal(const D3DVIEWPORT8& vp);
+    GLuint SamplerFor(int stage, bool cube);
+    void DrawPresentQuad();
+
+    GlDirect3D* d3d_;
+    SDL_Window* window_;
+    bool ownWindow_;
+    SDL_GLContext context_;
+    D3DPRESENT_PARAMETERS params_;
+    PresentMode mode_;
+    ULONG refs_ = 1;
+    bool inScene_ = false;
+
+    DeviceState state_;
+    GlShadow gl_;
+    uint32_t rsDirty_ = 1;  // any render state touching fixed GL state changed
+
+    std::unique_ptr<GlSurface> backBuffer_;
+    std::unique_ptr<GlSurface> depthBuffer_;
+    GLuint fbo_ = 0;
+    GLuint presentedFbo_ = 0, presentedTex_ = 0, backFbo_ = 0;
+    GLuint vao_ = 0, presentVao_ = 0, lutTex_ = 0;
+    ShaderSet shaders_;
+    PresentProgram presentProgram_;
+    PipelineEntry* entry_ = nullptr;  // fragment program for the current state
+    bool keyDirty_ = true;
+    std::unordered_map<uint64_t, GLuint> samplers_;
+    FvfLayout layout_;
+    uint32_t samplerDirty_ = 0xffu;  // stages whose sampler object must be looked up again
+    int activeStages_ = 1;
+    bool targetDirty_ = true;
+    bool lastPoints_ = false;
+
+    D3DGAMMARAMP ramp_{};
+    bool rampSet_ = false;
+    uint8_t presentedLut_[3][256] = {};
+    bool presentedValid_ = false;
+    bool lutUploaded_ = false;
+};
+
+class GlDirect3D final : public IDirect3D8 {
+public:
+    GlDirect3D();
+    ~GlDirect3D() override;
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+    UINT GetAdapterCount() override { return 1; }
+    HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* pMode) override;
+    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindow, DWORD behaviorFlags,
+                         D3DPRESENT_PARAMETERS* pParams, IDirect3DDevice8** ppDevice) override;
+
+private:
+    ULONG refs_ = 1;
+};
+
+}  // namespace vt::d3d8

@@ -1,0 +1,337 @@
+// Entry of the Direct3D 8 layer on OpenGL: Direct3DCreate8, the adapter
+// object, device creation and destruction, and the host-side controls.
+#include <cstdio>
+
+#include "platform/d3d8/gl_device.h"
+#include "platform/win32/host.h"
+
+namespace vt::d3d8 {
+
+namespace {
+
+PresentMode g_presentMode = PresentMode::Window;
+
+bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
+
+}  // namespace
+
+void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
+
+DeviceStats GetStats(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->stats : DeviceStats{};
+}
+
+HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->ReadBack(false, rgb, width, height) : D3DERR_INVALIDCALL;
+}
+
+HRESULT ReadPresentedImage(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->ReadBack(true, rgb, width, height) : D3DERR_INVALIDCALL;
+}
+
+// ---------------------------------------------------------------------------
+// Adapter object
+
+GlDirect3D::GlDirect3D() = default;
+
+GlDirect3D::~GlDirect3D() {
+    SDL_GL_UnloadLibrary();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+ULONG GlDirect3D::Release() {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT GlDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* pMode) {
+    if (adapter != 0 || !pMode) return D3DERR_INVALIDCALL;
+    SDL_DisplayMode dm{};
+    if (SDL_GetDesktopDisplayMode(0, &dm) != 0) return D3DERR_NOTAVAILABLE;
+    pMode->Width = static_cast<UINT>(dm.w);
+    pMode->Height = static_cast<UINT>(dm.h);
+    pMode->RefreshRate = dm.refresh_rate > 0 ? static_cast<UINT>(dm.refresh_rate) : 60;
+    pMode->Format = D3DFMT_X8R8G8B8;
+    return D3D_OK;
+}
+
+HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindow, DWORD, D3DPRESENT_PARAMETERS* pParams,
+                                 IDirect3DDevice8** ppDevice) {
+    if (!ppDevice) return D3DERR_INVALIDCALL;
+    *ppDevice = nullptr;
+    if (!pParams || adapter != 0) return D3DERR_INVALIDCALL;
+    if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    D3DPRESENT_PARAMETERS p = *pParams;
+
+    HWND hwnd = p.hDeviceWindow ? p.hDeviceWindow : hFocusWindow;
+    SDL_Window* window = hwnd ? vt::win32::GetSdlWindow(hwnd) : nullptr;
+    bool ownWindow = false;
+    if (hwnd && !window) return D3DERR_INVALIDCALL;  // a handle that names no window
+
+    if (p.Windowed && (p.BackBufferWidth == 0 || p.BackBufferHeight == 0)) {
+        int w = 1, h = 1;
+        if (window) SDL_GetWindowSize(window, &w, &h);
+        if (p.BackBufferWidth == 0) p.BackBufferWidth = static_cast<UINT>(w);
+        if (p.BackBufferHeight == 0) p.BackBufferHeight = static_cast<UINT>(h);
+    }
+    if (p.Windowed && p.BackBufferFormat == D3DFMT_UNKNOWN) p.BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (p.BackBufferFormat != D3DFMT_A8R8G8B8 && p.BackBufferFormat != D3DFMT_X8R8G8B8) return D3DERR_NOTAVAILABLE;
+    if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferWidth > 4096 || p.BackBufferHeight > 4096)
+        return D3DERR_INVALIDCALL;
+    if (p.BackBufferCount > 3) return D3DERR_INVALIDCALL;
+    if (p.BackBufferCount == 0) p.BackBufferCount = 1;
+    if (p.MultiSampleType != D3DMULTISAMPLE_NONE) return D3DERR_NOTAVAILABLE;
+    if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
+    if (p.EnableAutoDepthStencil && !ValidDepthFormat(p.AutoDepthStencilFormat)) return D3DERR_NOTAVAILABLE;
+    if (p.Windowed && p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
+
+    if (!window) {
+        window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (!window) return D3DERR_NOTAVAILABLE;
+        ownWindow = true;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GLContext ctx = SDL_GL_CreateContext(window);
+    if (!ctx) {
+        std::fprintf(stderr, "d3d8: no OpenGL 3.3 context: %s\n", SDL_GetError());
+        if (ownWindow) SDL_DestroyWindow(window);
+        return D3DERR_NOTAVAILABLE;
+    }
+    const PresentMode mode = g_presentMode;
+    SDL_GL_SetSwapInterval(mode == PresentMode::Window ? 1 : 0);
+    if (!p.Windowed && !ownWindow && mode == PresentMode::Window)
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+
+    auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
+    if (!device->Init()) {
+        device->Release();
+        return D3DERR_NOTAVAILABLE;
+    }
+    *ppDevice = device;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Device construction and destruction
+
+GlDevice::GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLContext context,
+                   const D3DPRESENT_PARAMETERS& params, PresentMode mode)
+    : d3d_(d3d), window_(window), ownWindow_(ownWindow), context_(context), params_(params), mode_(mode) {
+    d3d_->AddRef();
+    for (int i = 0; i < 256; ++i) {
+        // Entry i = i: the show multiplies by 255 to reach an identity picture.
+        ramp_.red[i] = ramp_.green[i] = ramp_.blue[i] = static_cast<WORD>(i);
+        for (int c = 0; c < 3; ++c) presentedLut_[c][i] = static_cast<uint8_t>(i);
+    }
+}
+
+bool GlDevice::Init() {
+    MakeCurrent();
+    const GLsizei w = GLsizei(params_.BackBufferWidth), h = GLsizei(params_.BackBufferHeight);
+    GLint maxRb = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRb);
+    if (w > maxRb || h > maxRb) return false;
+
+    glGenVertexArrays(1, &vao_);
+    glGenVertexArrays(1, &presentVao_);
+    glBindVertexArray(vao_);
+
+    D3DSURFACE_DESC bd{};
+    bd.Format = params_.BackBufferFormat;
+    bd.Type = D3DRTYPE_SURFACE;
+    bd.Usage = D3DUSAGE_RENDERTARGET;
+    bd.Pool = D3DPOOL_DEFAULT;
+    bd.Width = params_.BackBufferWidth;
+    bd.Height = params_.BackBufferHeight;
+    bd.Size = bd.Width * bd.Height * 4;
+    backBuffer_ = std::make_unique<GlSurface>(this, nullptr, GlSurface::Kind::BackBuffer, bd);
+    backBuffer_->BindRef();  // owned by the device for its whole life
+    glActiveTexture(GL_TEXTURE0 + 31);
+    glGenTextures(1, &backBuffer_->texture);
+    backBuffer_->texTarget = GL_TEXTURE_2D;
+    glBindTexture(GL_TEXTURE_2D, backBuffer_->texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+
+    glGenTextures(1, &presentedTex_);
+    glBindTexture(GL_TEXTURE_2D, presentedTex_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+
+    glGenTextures(1, &lutTex_);
+    glBindTexture(GL_TEXTURE_2D, lutTex_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 256, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    if (params_.EnableAutoDepthStencil) {
+        D3DSURFACE_DESC dd = bd;
+        dd.Format = params_.AutoDepthStencilFormat;
+        dd.Usage = D3DUSAGE_DEPTHSTENCIL;
+        dd.Size = bd.Width * bd.Height * (dd.Format == D3DFMT_D24S8 ? 4 : 2);
+        depthBuffer_ = std::make_unique<GlSurface>(this, nullptr, GlSurface::Kind::DepthBuffer, dd);
+        depthBuffer_->BindRef();
+        glGenRenderbuffers(1, &depthBuffer_->renderbuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_->renderbuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, dd.Format == D3DFMT_D24S8 ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT16,
+                              w, h);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    }
+
+    auto makeFbo = [](GLuint tex) {
+        GLuint f = 0;
+        glGenFramebuffers(1, &f);
+        glBindFramebuffer(GL_FRAMEBUFFER, f);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+        return f;
+    };
+    backFbo_ = makeFbo(backBuffer_->texture);
+    presentedFbo_ = makeFbo(presentedTex_);
+    glGenFramebuffers(1, &fbo_);
+
+    shaders_.Build();
+    if (!ShaderSet::BuildPresent(presentProgram_)) return false;
+    PrecompileCommon();
+
+    state_.colorTarget = backBuffer_.get();
+    backBuffer_->BindRef();
+    if (depthBuffer_) {
+        state_.depthTarget = depthBuffer_.get();
+        depthBuffer_->BindRef();
+    }
+    SetDefaultState();
+    ApplyTarget();
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+
+    // Direct3D conventions that differ from GL defaults, set once.
+    glFrontFace(GL_CCW);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glDisable(GL_DITHER);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+
+    // A defined start: black back buffer, far depth.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | (depthBuffer_ ? GL_DEPTH_BUFFER_BIT : 0));
+    return glGetError() == GL_NO_ERROR;
+}
+
+// Builds, during creation, the fragment programs of the stage set-ups that
+// 2D overlays, textured and environment-mapped geometry use, with and
+// without fog, so drawing rarely has to compile anything.
+void GlDevice::PrecompileCommon() {
+    struct Setup {
+        DWORD cop, ca1, ca2, aop, aa1, aa2;
+        uint8_t tex;
+    };
+    const Setup setups[] = {
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 1},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 1},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 2},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 2},
+    };
+    VertexKey screen0, screen1, lit1, unlit1, unlit0;
+    screen0.flags = kVkPreTransformed;
+    screen1 = screen0;
+    screen1.stages = 1;
+    lit1.flags = kVkLighting;
+    lit1.stages = 1;
+    unlit1.stages = 1;
+    for (uint8_t flags : {uint8_t(0), uint8_t(kFkFog)}) {
+        FragmentKey none;
+        none.flags = flags;
+        shaders_.Precompile(screen0, none);
+        shaders_.Precompile(unlit0, none);
+        for (const Setup& u : setups) {
+            FragmentKey k;
+            k.flags = flags;
+            k.stages = 1;
+            StageKey& s = k.stage[0];
+            s.colorOp = uint8_t(u.cop);
+            s.colorArg[0] = uint8_t(u.ca1);
+            s.colorArg[1] = uint8_t(u.ca2);
+            s.colorArg[2] = uint8_t(D3DTA_CURRENT);
+            s.alphaOp = uint8_t(u.aop);
+            s.alphaArg[0] = uint8_t(u.aa1);
+            s.alphaArg[1] = uint8_t(u.aa2);
+            s.alphaArg[2] = uint8_t(D3DTA_CURRENT);
+            s.texType = u.tex;
+            shaders_.Precompile(screen1, k);
+            shaders_.Precompile(lit1, k);
+            shaders_.Precompile(unlit1, k);
+        }
+    }
+}
+
+GlDevice::~GlDevice() {
+    MakeCurrent();
+    // Drop the device's own references; objects only the device held die here.
+    for (auto& t : state_.textures) {
+        if (t) t->Ref().Unbind();
+        t = nullptr;
+    }
+    if (state_.stream) state_.stream->Unbind();
+    if (state_.indices) state_.indices->Unbind();
+    state_.stream = nullptr;
+    state_.indices = nullptr;
+    if (state_.colorTarget) state_.colorTarget->UnbindRef();
+    if (state_.depthTarget) state_.depthTarget->UnbindRef();
+    state_.colorTarget = state_.depthTarget = nullptr;
+
+    for (auto& kv : samplers_) glDeleteSamplers(1, &kv.second);
+    backBuffer_.reset();
+    depthBuffer_.reset();
+    GLuint fbos[3] = {fbo_, backFbo_, presentedFbo_};
+    glDeleteFramebuffers(3, fbos);
+    GLuint texs[2] = {presentedTex_, lutTex_};
+    glDeleteTextures(2, texs);
+    GLuint vaos[2] = {vao_, presentVao_};
+    glDeleteVertexArrays(2, vaos);
+    shaders_.Release();
+    if (presentProgram_.program) glDeleteProgram(presentProgram_.program);
+
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_DeleteContext(context_);
+    if (ownWindow_) SDL_DestroyWindow(window_);
+    d3d_->Release();
+}
+
+ULONG GlDevice::AddRef() { return ++refs_; }
+
+ULONG GlDevice::Release() {
+    ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+}  // namespace vt::d3d8
+
+IDirect3D8* Direct3DCreate8(UINT sdkVersion) {
+    if (sdkVersion != D3D_SDK_VERSION && sdkVersion != 220) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
+    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    return new vt::d3d8::GlDirect3D();
+}

@@ -1,0 +1,316 @@
+// Frame-level calls of the OpenGL device: scenes, Clear, render targets,
+// viewport, Present with its gamma lookup, and reading pictures back.
+//
+// Every target (back buffer and textures) is stored with its top row in
+// memory row 0, as Direct3D does; Present flips it for the window.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/d3d8/gl_device.h"
+
+namespace vt::d3d8 {
+
+void GlDevice::MakeCurrent() {
+    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+}
+
+void GlDevice::ForgetTexture(GLuint name) {
+    for (int s = 0; s < kMaxStages; ++s) {
+        if (gl_.unit2D[s] == name) gl_.unit2D[s] = 0;
+        if (gl_.unitCube[s] == name) gl_.unitCube[s] = 0;
+    }
+}
+
+void GlDevice::ForgetBuffer(GLuint name) {
+    if (gl_.arrayBuffer == name) {
+        gl_.arrayBuffer = 0;
+        gl_.attribFvf = 0xffffffffu;
+    }
+    if (gl_.elementBuffer == name) gl_.elementBuffer = 0;
+}
+
+HRESULT GlDevice::BeginScene() {
+    if (inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::EndScene() {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = false;
+    return D3D_OK;
+}
+
+void GlDevice::ApplyTarget() {
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    GlSurface* c = state_.colorTarget;
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, c->texTarget, c->texture, c->level);
+    GlSurface* d = state_.depthTarget;
+    const bool stencil = d && d->desc.Format == D3DFMT_D24S8;
+    // DEPTH_STENCIL names both attachments, so set it first and then the parts.
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, stencil ? d->renderbuffer : 0);
+    if (!stencil) glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, d ? d->renderbuffer : 0);
+    targetDirty_ = false;
+    SetViewportInternal(state_.viewport);
+}
+
+void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
+    state_.viewport = vp;
+    GLint v[4] = {GLint(vp.X), GLint(vp.Y), GLint(vp.Width), GLint(vp.Height)};
+    if (!std::equal(v, v + 4, gl_.vp)) {
+        glViewport(v[0], v[1], v[2], v[3]);
+        std::copy(v, v + 4, gl_.vp);
+    }
+    if (gl_.depthRange[0] != vp.MinZ || gl_.depthRange[1] != vp.MaxZ) {
+        glDepthRange(vp.MinZ, vp.MaxZ);
+        gl_.depthRange[0] = vp.MinZ;
+        gl_.depthRange[1] = vp.MaxZ;
+    }
+    shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+}
+
+HRESULT GlDevice::SetViewport(const D3DVIEWPORT8* pViewport) {
+    if (!pViewport) return D3DERR_INVALIDCALL;
+    const D3DVIEWPORT8& vp = *pViewport;
+    const D3DSURFACE_DESC& t = state_.colorTarget->desc;
+    if (vp.Width == 0 || vp.Height == 0 || uint64_t(vp.X) + vp.Width > t.Width ||
+        uint64_t(vp.Y) + vp.Height > t.Height || !(vp.MinZ >= 0.0f && vp.MaxZ <= 1.0f && vp.MinZ <= vp.MaxZ))
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    if (targetDirty_)
+        state_.viewport = vp;  // applied with the target
+    else
+        SetViewportInternal(vp);
+    return D3D_OK;
+}
+
+HRESULT GlDevice::GetViewport(D3DVIEWPORT8* pViewport) {
+    if (!pViewport) return D3DERR_INVALIDCALL;
+    *pViewport = state_.viewport;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
+    GlSurface* d = state_.depthTarget;
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !d) return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && d->desc.Format != D3DFMT_D24S8) return D3DERR_INVALIDCALL;
+    if (count > 0 && !pRects) return D3DERR_INVALIDCALL;
+    if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    if (targetDirty_) ApplyTarget();
+
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) {
+        float c[4];
+        ColorToFloats(color, c);
+        glClearColor(c[0], c[1], c[2], c[3]);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        gl_.colorMask = 0xf;
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_ZBUFFER) {
+        glClearDepth(std::clamp(z, 0.0f, 1.0f));
+        glDepthMask(GL_TRUE);
+        gl_.depthMask = 1;
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencil & 0xff));
+        glStencilMask(0xff);
+        mask |= GL_STENCIL_BUFFER_BIT;
+    }
+    rsDirty_ = 1;  // masks above may differ from the render states
+
+    // Clear only the viewport (intersected with each rectangle, if given).
+    const D3DVIEWPORT8& vp = state_.viewport;
+    const LONG vx0 = LONG(vp.X), vy0 = LONG(vp.Y), vx1 = LONG(vp.X + vp.Width), vy1 = LONG(vp.Y + vp.Height);
+    glEnable(GL_SCISSOR_TEST);
+    auto clearRect = [&](LONG x0, LONG y0, LONG x1, LONG y1) {
+        x0 = std::max(x0, vx0);
+        y0 = std::max(y0, vy0);
+        x1 = std::min(x1, vx1);
+        y1 = std::min(y1, vy1);
+        if (x1 <= x0 || y1 <= y0) return;
+        glScissor(x0, y0, x1 - x0, y1 - y0);
+        glClear(mask);
+    };
+    if (count == 0) {
+        clearRect(vx0, vy0, vx1, vy1);
+    } else {
+        for (DWORD i = 0; i < count; ++i) clearRect(pRects[i].left, pRects[i].top, pRects[i].right, pRects[i].bottom);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    ++stats.clears;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::ShowCursor(BOOL bShow) {
+    int before = SDL_ShowCursor(SDL_QUERY);
+    SDL_ShowCursor(bShow ? SDL_ENABLE : SDL_DISABLE);
+    return before == SDL_ENABLE ? TRUE : FALSE;  // previous visibility, as Direct3D reports it
+}
+
+void GlDevice::SetGammaRamp(DWORD, const D3DGAMMARAMP* pRamp) {
+    if (!pRamp) return;
+    ramp_ = *pRamp;
+    rampSet_ = true;
+    lutUploaded_ = false;
+}
+
+void GlDevice::GetGammaRamp(D3DGAMMARAMP* pRamp) {
+    if (pRamp) *pRamp = ramp_;
+}
+
+// ---------------------------------------------------------------------------
+// Surfaces and targets
+
+HRESULT GlDevice::GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface8** ppSurface) {
+    if (!ppSurface) return D3DERR_INVALIDCALL;
+    *ppSurface = nullptr;
+    if (index != 0 || type != D3DBACKBUFFER_TYPE_MONO) return D3DERR_INVALIDCALL;
+    backBuffer_->AddRef();
+    *ppSurface = backBuffer_.get();
+    return D3D_OK;
+}
+
+HRESULT GlDevice::GetRenderTarget(IDirect3DSurface8** ppSurface) {
+    if (!ppSurface) return D3DERR_INVALIDCALL;
+    state_.colorTarget->AddRef();
+    *ppSurface = state_.colorTarget;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::GetDepthStencilSurface(IDirect3DSurface8** ppSurface) {
+    if (!ppSurface) return D3DERR_INVALIDCALL;
+    *ppSurface = state_.depthTarget;
+    if (!state_.depthTarget) return D3DERR_NOTFOUND;
+    state_.depthTarget->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSurface8* pDepthStencil) {
+    GlSurface* color = pRenderTarget ? static_cast<GlSurface*>(pRenderTarget) : state_.colorTarget;
+    GlSurface* depth = static_cast<GlSurface*>(pDepthStencil);
+    if (color->kind == GlSurface::Kind::DepthBuffer) return D3DERR_INVALIDCALL;
+    if (color->kind == GlSurface::Kind::TextureLevel && !(color->desc.Usage & D3DUSAGE_RENDERTARGET))
+        return D3DERR_INVALIDCALL;
+    if (depth && (depth->kind != GlSurface::Kind::DepthBuffer || depth->desc.Width < color->desc.Width ||
+                  depth->desc.Height < color->desc.Height))
+        return D3DERR_INVALIDCALL;
+    color->BindRef();
+    if (depth) depth->BindRef();
+    GlSurface* oldColor = state_.colorTarget;
+    GlSurface* oldDepth = state_.depthTarget;
+    state_.colorTarget = color;
+    state_.depthTarget = depth;
+    oldColor->UnbindRef();
+    if (oldDepth) oldDepth->UnbindRef();
+    state_.viewport = {0, 0, color->desc.Width, color->desc.Height, 0.0f, 1.0f};
+    targetDirty_ = true;
+    rsDirty_ = 1;
+    shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Present
+
+void GlDevice::DrawPresentQuad() {
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glViewport(0, 0, w, h);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    // Largest rectangle of the back buffer's shape, centred: black bars elsewhere.
+    const double bw = params_.BackBufferWidth, bh = params_.BackBufferHeight;
+    const double scale = std::min(w / bw, h / bh);
+    const int dw = static_cast<int>(std::lround(bw * scale)), dh = static_cast<int>(std::lround(bh * scale));
+    glViewport((w - dw) / 2, (h - dh) / 2, dw, dh);
+    glDepthRange(0.0, 1.0);
+
+    shaders_.Unbind();
+    glUseProgram(presentProgram_.program);
+    glUniform1i(presentProgram_.useLut, rampSet_ ? 1 : 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindSampler(0, 0);
+    glBindTexture(GL_TEXTURE_2D, presentedTex_);
+    glActiveTexture(GL_TEXTURE1);
+    glBindSampler(1, 0);
+    glBindTexture(GL_TEXTURE_2D, lutTex_);
+    if (!lutUploaded_) {
+        uint8_t rgb[256 * 3];
+        for (int i = 0; i < 256; ++i)
+            for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = presentedLut_[c][i];
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        lutUploaded_ = true;
+    }
+    glBindVertexArray(presentVao_);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glBindVertexArray(vao_);
+    glUseProgram(0);
+
+    // Everything above bypassed the shadow copy: start it afresh.
+    gl_ = GlShadow{};
+    rsDirty_ = 1;
+    samplerDirty_ = 0xffu;
+    targetDirty_ = true;
+}
+
+HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
+    MakeCurrent();
+    const GLint w = GLint(params_.BackBufferWidth), h = GLint(params_.BackBufferHeight);
+    // Keep what is shown: later drawing must not change it.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // Ramp entries are in 1/255 of an 8-bit step: value c shows as ramp[c] / 255.
+    for (int i = 0; i < 256; ++i) {
+        const WORD* ch[3] = {ramp_.red, ramp_.green, ramp_.blue};
+        for (int c = 0; c < 3; ++c) {
+            long v = rampSet_ ? std::lround(ch[c][i] / 255.0) : i;
+            uint8_t out = static_cast<uint8_t>(std::min<long>(255, v));
+            if (presentedLut_[c][i] != out) lutUploaded_ = false;
+            presentedLut_[c][i] = out;
+        }
+    }
+    presentedValid_ = true;
+    if (mode_ == PresentMode::Window) {
+        DrawPresentQuad();
+        SDL_GL_SwapWindow(window_);
+    } else {
+        glFinish();
+        targetDirty_ = true;
+    }
+    ++stats.presents;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height) {
+    MakeCurrent();
+    if (presented && !presentedValid_) return D3DERR_INVALIDCALL;
+    width = params_.BackBufferWidth;
+    height = params_.BackBufferHeight;
+    rgb.resize(size_t(width) * height * 3);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, presented ? presentedFbo_ : backFbo_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // Row 0 of every target is the top of the picture.
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    targetDirty_ = true;
+    if (presented) {
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            for (int c = 0; c < 3; ++c) rgb[i + c] = presentedLut_[c][rgb[i + c]];
+    }
+    return D3D_OK;
+}
+
+}  // namespace vt::d3d8

@@ -1,0 +1,370 @@
+// State calls of the OpenGL device: render states, texture stage states,
+// textures, transforms, material, lights and the vertex source. They only
+// record the value and mark what must be re-sent at the next draw.
+#include <algorithm>
+
+#include "platform/d3d8/gl_device.h"
+
+namespace vt::d3d8 {
+
+void GlDevice::SetDefaultState() {
+    DWORD* rs = state_.rs;
+    rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+    rs[D3DRS_ZWRITEENABLE] = TRUE;
+    rs[D3DRS_ALPHATESTENABLE] = FALSE;
+    rs[D3DRS_LASTPIXEL] = TRUE;
+    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+    rs[D3DRS_ALPHAREF] = 0;
+    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_DITHERENABLE] = FALSE;
+    rs[D3DRS_ALPHABLENDENABLE] = FALSE;
+    rs[D3DRS_FOGENABLE] = FALSE;
+    rs[D3DRS_SPECULARENABLE] = FALSE;
+    rs[D3DRS_FOGCOLOR] = 0;
+    rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
+    rs[D3DRS_FOGSTART] = FloatToDword(0.0f);
+    rs[D3DRS_FOGEND] = FloatToDword(1.0f);
+    rs[D3DRS_FOGDENSITY] = FloatToDword(1.0f);
+    rs[D3DRS_RANGEFOGENABLE] = FALSE;
+    rs[D3DRS_TEXTUREFACTOR] = 0xffffffffu;
+    rs[D3DRS_CLIPPING] = TRUE;
+    rs[D3DRS_LIGHTING] = TRUE;
+    rs[D3DRS_AMBIENT] = 0;
+    rs[D3DRS_FOGVERTEXMODE] = D3DFOG_NONE;
+    rs[D3DRS_COLORVERTEX] = TRUE;
+    rs[D3DRS_LOCALVIEWER] = TRUE;
+    rs[D3DRS_NORMALIZENORMALS] = FALSE;
+    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+    rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
+    rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+    rs[D3DRS_POINTSIZE] = FloatToDword(1.0f);
+    rs[D3DRS_POINTSIZE_MIN] = FloatToDword(0.0f);
+    rs[D3DRS_POINTSIZE_MAX] = FloatToDword(64.0f);
+    rs[D3DRS_POINTSCALE_A] = FloatToDword(1.0f);
+    rs[D3DRS_POINTSCALE_B] = FloatToDword(0.0f);
+    rs[D3DRS_POINTSCALE_C] = FloatToDword(0.0f);
+    rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
+    rs[D3DRS_MULTISAMPLEMASK] = 0xffffffffu;
+    rs[D3DRS_COLORWRITEENABLE] = 0xf;
+    rs[D3DRS_BLENDOP] = 1;  // add
+    for (int s = 0; s < kMaxStages; ++s) {
+        DWORD* t = state_.tss[s];
+        t[D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+        t[D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+        t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+        t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+        t[D3DTSS_TEXCOORDINDEX] = static_cast<DWORD>(s);
+        t[D3DTSS_ADDRESSU] = D3DTADDRESS_WRAP;
+        t[D3DTSS_ADDRESSV] = D3DTADDRESS_WRAP;
+        t[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
+        t[D3DTSS_MAGFILTER] = D3DTEXF_POINT;
+        t[D3DTSS_MINFILTER] = D3DTEXF_POINT;
+        t[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
+        t[D3DTSS_MAXANISOTROPY] = 1;
+        t[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
+        state_.texm[s] = Identity();
+    }
+    state_.material = D3DMATERIAL8{};
+    state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
+    rsDirty_ = 1;
+    keyDirty_ = true;
+    shaders_.MarkDirty(kDirtyAll);
+}
+
+// ---------------------------------------------------------------------------
+// Render states
+
+HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    if (UINT(state) >= D3DRS_MAX) return D3DERR_INVALIDCALL;
+    DWORD& slot = state_.rs[state];
+    if (slot == value) return D3D_OK;
+    slot = value;
+    switch (state) {
+    case D3DRS_ZENABLE:
+    case D3DRS_FILLMODE:
+    case D3DRS_ZWRITEENABLE:
+    case D3DRS_SRCBLEND:
+    case D3DRS_DESTBLEND:
+    case D3DRS_CULLMODE:
+    case D3DRS_ZFUNC:
+    case D3DRS_ALPHABLENDENABLE:
+    case D3DRS_ZBIAS:
+    case D3DRS_COLORWRITEENABLE:
+    case D3DRS_BLENDOP:
+        rsDirty_ = 1;
+        break;
+    case D3DRS_AMBIENT:
+    case D3DRS_POINTSIZE:
+    case D3DRS_POINTSIZE_MIN:
+    case D3DRS_POINTSIZE_MAX:
+        shaders_.MarkDirty(kDirtyMaterial);
+        break;
+    case D3DRS_TEXTUREFACTOR:
+    case D3DRS_FOGCOLOR:
+    case D3DRS_ALPHAREF:
+        shaders_.MarkDirty(kDirtyPixel);
+        break;
+    case D3DRS_ALPHATESTENABLE:
+    case D3DRS_ALPHAFUNC:
+    case D3DRS_SHADEMODE:
+    case D3DRS_POINTSPRITEENABLE:
+        shaders_.MarkDirty(kDirtyPixel);
+        keyDirty_ = true;
+        break;
+    case D3DRS_LIGHTING:
+        shaders_.MarkDirty(kDirtyVertexMode);
+        keyDirty_ = true;
+        break;
+    case D3DRS_COLORVERTEX:
+    case D3DRS_LOCALVIEWER:
+    case D3DRS_NORMALIZENORMALS:
+    case D3DRS_DIFFUSEMATERIALSOURCE:
+    case D3DRS_SPECULARMATERIALSOURCE:
+    case D3DRS_AMBIENTMATERIALSOURCE:
+    case D3DRS_EMISSIVEMATERIALSOURCE:
+    case D3DRS_POINTSCALEENABLE:
+    case D3DRS_POINTSCALE_A:
+    case D3DRS_POINTSCALE_B:
+    case D3DRS_POINTSCALE_C:
+        shaders_.MarkDirty(kDirtyVertexMode);
+        break;
+    case D3DRS_SPECULARENABLE:
+    case D3DRS_FOGENABLE:
+    case D3DRS_FOGTABLEMODE:
+    case D3DRS_FOGVERTEXMODE:
+    case D3DRS_FOGSTART:
+    case D3DRS_FOGEND:
+    case D3DRS_FOGDENSITY:
+    case D3DRS_RANGEFOGENABLE:
+        shaders_.MarkDirty(kDirtyVertexMode | kDirtyPixel);
+        keyDirty_ = true;
+        break;
+    default:
+        break;  // recorded; no effect on this device (dither, clipping, patterns...)
+    }
+    return D3D_OK;
+}
+
+// The device is pure: state-block state is not reported back.
+HRESULT GlDevice::GetRenderState(D3DRENDERSTATETYPE, DWORD* pValue) {
+    if (pValue) *pValue = 0;
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT GlDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    if (stage >= kMaxStages || UINT(type) >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
+    DWORD& slot = state_.tss[stage][type];
+    if (slot == value) return D3D_OK;
+    slot = value;
+    switch (type) {
+    case D3DTSS_ADDRESSU:
+    case D3DTSS_ADDRESSV:
+    case D3DTSS_ADDRESSW:
+    case D3DTSS_BORDERCOLOR:
+    case D3DTSS_MAGFILTER:
+    case D3DTSS_MINFILTER:
+    case D3DTSS_MIPFILTER:
+    case D3DTSS_MIPMAPLODBIAS:
+    case D3DTSS_MAXMIPLEVEL:
+    case D3DTSS_MAXANISOTROPY:
+        samplerDirty_ |= 1u << stage;
+        break;
+    default:
+        shaders_.MarkDirty(kDirtyStages | kDirtyPixel);
+        keyDirty_ = true;
+        break;
+    }
+    return D3D_OK;
+}
+
+HRESULT GlDevice::GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE, DWORD* pValue) {
+    if (pValue) *pValue = 0;
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* pTexture) {
+    if (stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    GlBaseTex* tex = nullptr;
+    if (pTexture) {
+        tex = dynamic_cast<GlBaseTex*>(pTexture);
+        if (!tex || tex->Ref().Device() != this) return D3DERR_INVALIDCALL;
+    }
+    GlBaseTex*& slot = state_.textures[stage];
+    if (slot == tex) return D3D_OK;
+    GLenum oldTarget = slot ? slot->Store().target : 0;
+    if (tex) tex->Ref().Bind();
+    if (slot) slot->Ref().Unbind();
+    slot = tex;
+    GLenum newTarget = tex ? tex->Store().target : 0;
+    if (oldTarget != newTarget) {
+        shaders_.MarkDirty(kDirtyStages | kDirtyPixel);
+        keyDirty_ = true;
+    }
+    samplerDirty_ |= 1u << stage;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Transforms, material, lights
+
+HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* pMatrix) {
+    if (!pMatrix) return D3DERR_INVALIDCALL;
+    Mat4 m = FromD3D(*pMatrix);
+    switch (static_cast<DWORD>(state)) {
+    case D3DTS_WORLD:
+        state_.world = m;
+        shaders_.MarkDirty(kDirtyTransform);
+        return D3D_OK;
+    case D3DTS_VIEW:
+        state_.view = m;
+        shaders_.MarkDirty(kDirtyTransform | kDirtyLights);
+        return D3D_OK;
+    case D3DTS_PROJECTION:
+        state_.proj = m;
+        shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+        return D3D_OK;
+    default:
+        break;
+    }
+    if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
+        state_.texm[state - D3DTS_TEXTURE0] = m;
+        shaders_.MarkDirty(kDirtyTexMatrix);
+        return D3D_OK;
+    }
+    // Other world matrices (vertex blending) are accepted and unused.
+    if (state > D3DTS_WORLD && state <= D3DTS_WORLDMATRIX(255)) return D3D_OK;
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) { return D3DERR_INVALIDCALL; }
+
+HRESULT GlDevice::SetMaterial(const D3DMATERIAL8* pMaterial) {
+    if (!pMaterial) return D3DERR_INVALIDCALL;
+    state_.material = *pMaterial;
+    shaders_.MarkDirty(kDirtyMaterial);
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetLight(DWORD index, const D3DLIGHT8* pLight) {
+    if (!pLight) return D3DERR_INVALIDCALL;
+    if (pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+    LightSlot& slot = state_.lights[index];
+    slot.light = *pLight;
+    if (slot.enabled) shaders_.MarkDirty(kDirtyLights);
+    return D3D_OK;
+}
+
+HRESULT GlDevice::LightEnable(DWORD index, BOOL enable) {
+    auto it = state_.lights.find(index);
+    if (it == state_.lights.end()) {
+        // An index never set gets the default light: white, directional, along +z.
+        LightSlot slot;
+        slot.light.Type = D3DLIGHT_DIRECTIONAL;
+        slot.light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+        slot.light.Direction = {0.0f, 0.0f, 1.0f};
+        it = state_.lights.emplace(index, slot).first;
+    }
+    bool on = enable != FALSE;
+    if (it->second.enabled != on) {
+        it->second.enabled = on;
+        shaders_.MarkDirty(kDirtyLights);
+    }
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Vertex source
+
+HRESULT GlDevice::SetVertexShader(DWORD handle) {
+    // Only flexible vertex formats: no position means no usable format.
+    if ((handle & D3DFVF_POSITION_MASK) == 0) return D3DERR_INVALIDCALL;
+    if (state_.fvf == handle) return D3D_OK;
+    state_.fvf = handle;
+    layout_ = FvfLayout::From(handle);
+    shaders_.MarkDirty(kDirtyVertexMode | kDirtyStages | kDirtyPixel);
+    keyDirty_ = true;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* pStreamData, UINT stride) {
+    if (stream != 0) return pStreamData ? D3DERR_INVALIDCALL : D3D_OK;
+    auto* vb = static_cast<GlVertexBuffer*>(pStreamData);
+    if (vb && vb->Device() != this) return D3DERR_INVALIDCALL;
+    if (vb) vb->Bind();
+    if (state_.stream) state_.stream->Unbind();
+    state_.stream = vb;
+    state_.stride = stride;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT baseVertexIndex) {
+    auto* ib = static_cast<GlIndexBuffer*>(pIndexData);
+    if (ib && ib->Device() != this) return D3DERR_INVALIDCALL;
+    if (ib) ib->Bind();
+    if (state_.indices) state_.indices->Unbind();
+    state_.indices = ib;
+    state_.baseVertex = baseVertexIndex;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Vertex layout
+
+FvfLayout FvfLayout::From(DWORD fvf) {
+    FvfLayout l;
+    UINT off = 0;
+    switch (fvf & D3DFVF_POSITION_MASK) {
+    case D3DFVF_XYZRHW:
+        l.rhw = true;
+        l.posSize = 4;
+        off = 16;
+        break;
+    case D3DFVF_XYZ: off = 12; break;
+    case D3DFVF_XYZB1: off = 16; break;
+    case D3DFVF_XYZB2: off = 20; break;
+    case D3DFVF_XYZB3: off = 24; break;
+    case D3DFVF_XYZB4: off = 28; break;
+    case D3DFVF_XYZB5: off = 32; break;
+    default: break;
+    }
+    if (fvf & D3DFVF_NORMAL) {
+        l.normal = static_cast<int>(off);
+        off += 12;
+    }
+    if (fvf & D3DFVF_PSIZE) {
+        l.psize = static_cast<int>(off);
+        off += 4;
+    }
+    if (fvf & D3DFVF_DIFFUSE) {
+        l.diffuse = static_cast<int>(off);
+        off += 4;
+    }
+    if (fvf & D3DFVF_SPECULAR) {
+        l.specular = static_cast<int>(off);
+        off += 4;
+    }
+    l.texCount = static_cast<int>(std::min<DWORD>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8));
+    for (int i = 0; i < l.texCount; ++i) {
+        DWORD code = (fvf >> (16 + 2 * i)) & 3;
+        int dim = code == D3DFVF_TEXTUREFORMAT1 ? 1 : code == D3DFVF_TEXTUREFORMAT3 ? 3
+                : code == D3DFVF_TEXTUREFORMAT4 ? 4 : 2;
+        l.tex[i] = static_cast<int>(off);
+        l.texDim[i] = dim;
+        off += 4 * dim;
+    }
+    l.size = off;
+    return l;
+}
+
+}  // namespace vt::d3d8

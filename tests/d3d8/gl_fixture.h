@@ -1,0 +1,91 @@
+// Test fixture for pixel tests on the OpenGL device: a real device under
+// llvmpipe in offscreen present mode, plus helpers to draw from temporary
+// vertex buffers, make textures by locking, and probe the back buffer.
+//
+//   class MyTest : public GlDeviceTest {};
+//   TEST_F(MyTest, X) { DrawTL(D3DPT_TRIANGLEFAN, quad); EXPECT_TRUE(RegionIs(0, 0, 4, 4, {255, 0, 0})); }
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3d8/d3d8.h"
+#include "platform/d3d8/host.h"
+
+namespace vt::d3d8::test {
+
+using RGB = std::array<int, 3>;
+
+// Pre-transformed, coloured, one texture set (format 0x144).
+struct TLVertex {
+    float x, y, z, rhw;
+    D3DCOLOR color;
+    float u, v;
+};
+constexpr DWORD kFvfTL = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+// Untransformed with normal and colour (format 0x052).
+struct LitVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    D3DCOLOR color;
+};
+constexpr DWORD kFvfLit = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+
+inline D3DMATRIX Mat(std::initializer_list<float> v) {
+    D3DMATRIX m{};
+    int i = 0;
+    for (float f : v) {
+        m.m[i / 4][i % 4] = f;
+        ++i;
+    }
+    return m;
+}
+inline D3DMATRIX IdentityMatrix() { return Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
+inline DWORD F2DW(float f) {
+    DWORD d;
+    std::memcpy(&d, &f, 4);
+    return d;
+}
+
+// A rectangle as a four-corner fan: top-left, top-right, bottom-right, bottom-left.
+std::vector<TLVertex> Quad(float x0, float y0, float x1, float y1, D3DCOLOR c, float z = 0.5f, float u0 = 0,
+                           float v0 = 0, float u1 = 1, float v1 = 1);
+
+class GlDeviceTest : public ::testing::Test {
+protected:
+    static constexpr UINT kW = 64, kH = 48;
+    void SetUp() override { CreateDevice(kW, kH, true); }
+    void TearDown() override;
+    void CreateDevice(UINT w, UINT h, bool depth);
+
+    // Draws vertices of any format from a temporary managed vertex buffer.
+    template <class V>
+    HRESULT Draw(D3DPRIMITIVETYPE type, const std::vector<V>& verts, DWORD fvf, UINT prims = 0) {
+        return DrawRaw(type, verts.data(), UINT(verts.size()), sizeof(V), fvf, prims);
+    }
+    HRESULT DrawTL(D3DPRIMITIVETYPE type, const std::vector<TLVertex>& v) { return Draw(type, v, kFvfTL); }
+    HRESULT DrawRaw(D3DPRIMITIVETYPE type, const void* data, UINT count, UINT stride, DWORD fvf, UINT prims);
+
+    // A managed A8R8G8B8 texture filled through LockRect (ARGB texels, row by row).
+    IDirect3DTexture8* MakeTexture(UINT w, UINT h, const std::vector<D3DCOLOR>& texels);
+    // State for untextured, unlit, unblended, unculled drawing of the vertex colour.
+    void PlainState();
+
+    void Read();
+    RGB At(int x, int y) const;
+    // Every pixel of [x0,x1) x [y0,y1) within tol of c; the failure message names the first miss.
+    ::testing::AssertionResult RegionIs(int x0, int y0, int x1, int y1, RGB c, int tol = 1) const;
+
+    IDirect3D8* d3d_ = nullptr;
+    IDirect3DDevice8* dev_ = nullptr;
+    std::vector<uint8_t> rgb_;
+    UINT w_ = 0, h_ = 0;
+};
+
+}  // namespace vt::d3d8::test
