@@ -1,0 +1,414 @@
+// The emulated fixed-function pipeline on the OpenGL device: lighting,
+// vertex fog, texture-coordinate generation and transforms, cube maps
+// rendered face by face, address modes, mip selection and stage operations.
+#include <cmath>
+
+#include "tests/d3d8/gl_fixture.h"
+
+namespace vt::d3d8::test {
+namespace {
+
+// A triangle around the screen centre whose three vertices are 2 units from
+// the z axis (so lights on the axis reach them equally), at depth z.
+std::vector<LitVertex> CentreTriangle(float nx, float ny, float nz, D3DCOLOR c, float z = 0.5f, float r = 2.0f) {
+    return {{0, r, z, nx, ny, nz, c}, {0.866f * r, -0.5f * r, z, nx, ny, nz, c}, {-0.866f * r, -0.5f * r, z, nx, ny, nz, c}};
+}
+
+class Pipeline : public GlDeviceTest {
+protected:
+    void SetUp() override {
+        GlDeviceTest::SetUp();
+        PlainState();
+        D3DMATRIX id = IdentityMatrix();
+        dev_->SetTransform(D3DTS_WORLD, &id);
+        dev_->SetTransform(D3DTS_VIEW, &id);
+        dev_->SetTransform(D3DTS_PROJECTION, &id);
+    }
+    D3DMATERIAL8 Material(float d, float a = 0.0f) {
+        D3DMATERIAL8 m{};
+        m.Diffuse = {d, d, d, 1.0f};
+        m.Ambient = {a, a, a, 1.0f};
+        return m;
+    }
+};
+
+TEST_F(Pipeline, LightingMatchesTheFixedFunctionFormulas) {
+    auto dir = [](float r, float z) {
+        D3DLIGHT8 l{};
+        l.Type = D3DLIGHT_DIRECTIONAL;
+        l.Diffuse = {r, r, r, 1};
+        l.Direction = {0, 0, z};
+        return l;
+    };
+    auto point = [](float a0, float a1, float range) {
+        D3DLIGHT8 l{};
+        l.Type = D3DLIGHT_POINT;
+        l.Diffuse = {1, 1, 1, 1};
+        l.Position = {0, 0, -1.5f};  // 2 units in front of the plane: vertices are sqrt(8) away
+        l.Attenuation0 = a0;
+        l.Attenuation1 = a1;
+        l.Range = range;
+        return l;
+    };
+    D3DLIGHT8 spotNarrow = point(1, 0, 10), spotWide = point(1, 0, 10);
+    spotNarrow.Type = spotWide.Type = D3DLIGHT_SPOT;
+    spotNarrow.Direction = spotWide.Direction = {0, 0, 1};
+    spotNarrow.Theta = 0.2f, spotNarrow.Phi = 0.4f;  // vertices sit 45 degrees off the axis
+    spotWide.Theta = 2.0f, spotWide.Phi = 2.5f;
+    spotNarrow.Falloff = spotWide.Falloff = 1;
+    const int kLit = 180;  // 255 * cos(45 degrees)
+    struct Case {
+        const char* name;
+        D3DLIGHT8 light;
+        bool useLight;
+        float matDiffuse, matAmbient;
+        DWORD ambient, colorVertex;
+        D3DCOLOR vertex;
+        RGB want;
+    };
+    const Case cases[] = {
+        {"diffuse 255 saturates", dir(255, 1), true, 1, 0, 0, TRUE, 0xffffffff, {255, 255, 255}},
+        {"half light", dir(0.5f, 1), true, 1, 0, 0, TRUE, 0xffffffff, {128, 128, 128}},
+        {"light from behind", dir(1, -1), true, 1, 0, 0, TRUE, 0xffffffff, {0, 0, 0}},
+        {"clamped once, not per light", dir(2, 1), true, 0.25f, 0, 0, FALSE, 0xffffffff, {128, 128, 128}},
+        {"global ambient", dir(0, 1), false, 1, 1, 0xff404040, TRUE, 0xffffffff, {64, 64, 64}},
+        {"vertex colour is the diffuse source", dir(1, 1), true, 1, 0, 0, TRUE, 0xffff0000, {255, 0, 0}},
+        {"material when colour vertex is off", dir(1, 1), true, 1, 0, 0, FALSE, 0xffff0000, {255, 255, 255}},
+        {"point light, constant attenuation", point(1, 0, 10), true, 1, 0, 0, TRUE, 0xffffffff, {kLit, kLit, kLit}},
+        {"point light, linear attenuation", point(0, 0.5f, 10), true, 1, 0, 0, TRUE, 0xffffffff, {128, 128, 128}},
+        {"point light beyond its range", point(1, 0, 2.8f), true, 1, 0, 0, TRUE, 0xffffffff, {0, 0, 0}},
+        {"point light just inside its range", point(1, 0, 2.9f), true, 1, 0, 0, TRUE, 0xffffffff, {kLit, kLit, kLit}},
+        {"spot light outside its cone", spotNarrow, true, 1, 0, 0, TRUE, 0xffffffff, {0, 0, 0}},
+        {"spot light inside its cone", spotWide, true, 1, 0, 0, TRUE, 0xffffffff, {kLit, kLit, kLit}},
+    };
+    dev_->SetRenderState(D3DRS_LIGHTING, TRUE);
+    for (const Case& c : cases) {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        D3DMATERIAL8 m = Material(c.matDiffuse, c.matAmbient);
+        dev_->SetMaterial(&m);
+        dev_->SetRenderState(D3DRS_AMBIENT, c.ambient);
+        dev_->SetRenderState(D3DRS_COLORVERTEX, c.colorVertex);
+        dev_->SetLight(3, &c.light);
+        dev_->LightEnable(3, c.useLight);
+        ASSERT_EQ(Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, c.vertex), kFvfLit), D3D_OK);
+        Read();
+        EXPECT_TRUE(RegionIs(24, 18, 40, 30, c.want)) << c.name;
+    }
+}
+
+TEST_F(Pipeline, VertexAlphaSurvivesLighting) {
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = {255, 255, 255, 255};
+    l.Direction = {0, 0, 1};
+    dev_->SetLight(7, &l);
+    dev_->LightEnable(7, TRUE);
+    D3DMATERIAL8 m = Material(1, 1);
+    dev_->SetMaterial(&m);
+    dev_->SetRenderState(D3DRS_LIGHTING, TRUE);
+    dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1, 0);
+    Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, D3DCOLOR_ARGB(128, 255, 0, 0)), kFvfLit);
+    Read();
+    EXPECT_TRUE(RegionIs(24, 18, 40, 30, {128, 0, 127}));
+
+    // Without a normal only emissive and ambient light remain; alpha stays.
+    struct Plain {
+        float x, y, z;
+        D3DCOLOR c;
+    };
+    m = Material(1, 0);
+    dev_->SetMaterial(&m);
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1, 0);
+    std::vector<Plain> tri = {{0, 2, 0.5f, 0x80ffffff}, {1.7f, -1, 0.5f, 0x80ffffff}, {-1.7f, -1, 0.5f, 0x80ffffff}};
+    Draw(D3DPT_TRIANGLELIST, tri, D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    Read();
+    EXPECT_TRUE(RegionIs(24, 18, 40, 30, {0, 0, 127}));
+}
+
+TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
+    // Camera z maps to depth z / 100, so depths up to 100 stay visible.
+    D3DMATRIX proj = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 1});
+    dev_->SetTransform(D3DTS_PROJECTION, &proj);
+    dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
+    dev_->SetRenderState(D3DRS_FOGSTART, F2DW(20.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, F2DW(80.0f));
+    struct Case {
+        DWORD mode;
+        float density, depth;
+        int grey;  // white fogged towards blue: (grey, grey, 255)
+    };
+    const Case cases[] = {
+        {D3DFOG_LINEAR, 0, 10, 255},  {D3DFOG_LINEAR, 0, 20, 255}, {D3DFOG_LINEAR, 0, 50, 128},
+        {D3DFOG_LINEAR, 0, 80, 0},    {D3DFOG_LINEAR, 0, 95, 0},   {D3DFOG_EXP, 0.02f, 50, 94},
+        {D3DFOG_EXP2, 0.01f, 50, 199},
+    };
+    for (const Case& c : cases) {
+        dev_->SetRenderState(D3DRS_FOGVERTEXMODE, c.mode);
+        dev_->SetRenderState(D3DRS_FOGDENSITY, F2DW(c.density));
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, c.depth), kFvfLit);
+        Read();
+        EXPECT_TRUE(RegionIs(24, 18, 40, 30, {c.grey, c.grey, 255})) << "mode " << c.mode << " depth " << c.depth;
+    }
+
+    // Pre-transformed vertices: no fog without a specular colour, and the
+    // specular alpha as the fog factor when there is one.
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+    DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 16, 0xffffffff));
+    struct Spec {
+        float x, y, z, rhw;
+        D3DCOLOR c, s;
+    };
+    std::vector<Spec> q = {{16, 0, 0.5f, 1, 0xffffffff, 0x00000000}, {32, 0, 0.5f, 1, 0xffffffff, 0x00000000},
+                           {32, 16, 0.5f, 1, 0xffffffff, 0x00000000}, {16, 16, 0.5f, 1, 0xffffffff, 0x00000000}};
+    Draw(D3DPT_TRIANGLEFAN, q, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    Read();
+    EXPECT_TRUE(RegionIs(0, 0, 16, 16, {255, 255, 255}));
+    EXPECT_TRUE(RegionIs(16, 0, 32, 16, {0, 0, 255}));
+}
+
+class Textured : public Pipeline {
+protected:
+    void SetUp() override {
+        Pipeline::SetUp();
+        // Quadrants: top-left red, top-right green, bottom-left blue, bottom-right white.
+        tex_ = MakeTexture(2, 2, {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff});
+        ASSERT_NE(tex_, nullptr);
+        dev_->SetTexture(0, tex_);
+        dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    }
+    void TearDown() override {
+        dev_->SetTexture(0, nullptr);
+        if (tex_) tex_->Release();
+        Pipeline::TearDown();
+    }
+    IDirect3DTexture8* tex_ = nullptr;
+};
+
+TEST_F(Textured, CameraSpaceNormalThroughSphereMapMatrix) {
+    D3DMATRIX sphere = Mat({0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1, 0, 0.5f, 0.5f, 0, 1});
+    dev_->SetTransform(D3DTS_TEXTURE0, &sphere);
+    dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    dev_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    struct Case {
+        float nx, ny;
+        RGB want;
+    };
+    const Case cases[] = {{0.6f, 0.6f, {0, 255, 0}}, {-0.6f, 0.6f, {255, 0, 0}}, {-0.6f, -0.6f, {0, 0, 255}},
+                          {0.6f, -0.6f, {255, 255, 255}}};
+    for (const Case& c : cases) {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        Draw(D3DPT_TRIANGLELIST, CentreTriangle(c.nx, c.ny, -0.5f, 0xffffffff), kFvfLit);
+        Read();
+        EXPECT_TRUE(RegionIs(8, 8, 56, 40, c.want)) << "normal " << c.nx << "," << c.ny;
+    }
+}
+
+TEST_F(Textured, StoredCoordinatesArePaddedAsUV10) {
+    struct V {
+        float x, y, z;
+        D3DCOLOR c;
+        float u, v;
+    };
+    std::vector<V> tri = {{0, 2, 0.5f, ~0u, 0.25f, 0.25f}, {1.7f, -1, 0.5f, ~0u, 0.25f, 0.25f},
+                          {-1.7f, -1, 0.5f, ~0u, 0.25f, 0.25f}};
+    struct Case {
+        const char* name;
+        D3DMATRIX m;
+        DWORD flags;
+        RGB want;
+    };
+    const Case cases[] = {
+        {"no transform", IdentityMatrix(), D3DTTFF_DISABLE, {255, 0, 0}},
+        {"row 3 translates 2D coordinates", Mat({1, 0, 0, 0, 0, 1, 0, 0, 0.5f, 0, 1, 0, 0, 0, 0, 1}), D3DTTFF_COUNT2,
+         {0, 255, 0}},
+        {"row 4 does nothing to them", Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0.5f, 0, 1}), D3DTTFF_COUNT2,
+         {255, 0, 0}},
+        {"projected divides by the third", Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.4f, 0, 0, 0, 0, 1}),
+         D3DTTFF_COUNT3 | D3DTTFF_PROJECTED, {255, 255, 255}},
+    };
+    for (const Case& c : cases) {
+        dev_->SetTransform(D3DTS_TEXTURE0, &c.m);
+        dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, c.flags);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        Draw(D3DPT_TRIANGLELIST, tri, D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        Read();
+        EXPECT_TRUE(RegionIs(16, 12, 48, 36, c.want)) << c.name;
+    }
+    // Pre-transformed coordinates are never transformed.
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+    DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8, 8, ~0u, 0.5f, 0.25f, 0.25f, 0.25f, 0.25f));
+    Read();
+    EXPECT_TRUE(RegionIs(0, 0, 8, 8, {255, 0, 0}));
+}
+
+TEST_F(Textured, AddressModesAcrossTwoRepeats) {
+    IDirect3DTexture8* strip = MakeTexture(2, 1, {0xffff0000, 0xff00ff00});
+    dev_->SetTexture(0, strip);
+    const RGB R = {255, 0, 0}, G = {0, 255, 0};
+    struct Case {
+        DWORD mode;
+        RGB want[4];  // texel repeats 0..3 across the quad
+    };
+    const Case cases[] = {{D3DTADDRESS_WRAP, {R, G, R, G}}, {D3DTADDRESS_MIRROR, {R, G, G, R}}, {D3DTADDRESS_CLAMP, {R, G, G, G}}};
+    for (const Case& c : cases) {
+        dev_->SetTextureStageState(0, D3DTSS_ADDRESSU, c.mode);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 4, ~0u, 0.5f, 0, 0, 2, 1));
+        Read();
+        for (int i = 0; i < 4; ++i) EXPECT_TRUE(RegionIs(4 * i + 1, 0, 4 * i + 3, 4, c.want[i])) << "mode " << c.mode;
+    }
+    dev_->SetTexture(0, tex_);
+    strip->Release();
+}
+
+TEST_F(Textured, MipLevelsOnlyWithAMipFilter) {
+    IDirect3DTexture8* t = nullptr;
+    ASSERT_EQ(dev_->CreateTexture(4, 4, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t), D3D_OK);
+    for (UINT level = 0; level < 2; ++level) {
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(t->LockRect(level, &lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < (4u >> level); ++y)
+            for (UINT x = 0; x < (4u >> level); ++x)
+                reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = level ? 0xff00ff00 : 0xffff0000;
+        t->UnlockRect(level);
+    }
+    dev_->SetTexture(0, t);
+    struct Case {
+        DWORD mip, maxLevel;
+        RGB want;  // a 2x2 quad showing the 4x4 texture
+    };
+    const Case cases[] = {{D3DTEXF_NONE, 0, {255, 0, 0}}, {D3DTEXF_POINT, 0, {0, 255, 0}}, {D3DTEXF_NONE, 1, {0, 255, 0}}};
+    for (const Case& c : cases) {
+        dev_->SetTextureStageState(0, D3DTSS_MIPFILTER, c.mip);
+        dev_->SetTextureStageState(0, D3DTSS_MAXMIPLEVEL, c.maxLevel);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 2, 2, ~0u));
+        Read();
+        EXPECT_TRUE(RegionIs(0, 0, 2, 2, c.want)) << "mip " << c.mip << " max level " << c.maxLevel;
+    }
+    dev_->SetTexture(0, tex_);
+    t->Release();
+}
+
+TEST_F(Pipeline, ReflectionLookupIntoCubeMapRenderedFaceByFace) {
+    IDirect3DCubeTexture8* cube = nullptr;
+    ASSERT_EQ(dev_->CreateCubeTexture(16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &cube), D3D_OK);
+    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
+    dev_->GetRenderTarget(&back);
+    dev_->GetDepthStencilSurface(&depth);
+    const D3DCOLOR faceColor[6] = {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffff00, 0xffff00ff, 0xff00ffff};
+    for (int f = 0; f < 6; ++f) {
+        IDirect3DSurface8* s = nullptr;
+        ASSERT_EQ(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(f), 0, &s), D3D_OK);
+        ASSERT_EQ(dev_->SetRenderTarget(s, nullptr), D3D_OK);
+        s->Release();
+        D3DVIEWPORT8 vp{};
+        dev_->GetViewport(&vp);
+        EXPECT_EQ(vp.Width, 16u);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, faceColor[f], 1, 0);
+        // Mark the top half of +Z and the left half of +X white.
+        if (f == D3DCUBEMAP_FACE_POSITIVE_Z) DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 8, ~0u));
+        if (f == D3DCUBEMAP_FACE_POSITIVE_X) DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8, 16, ~0u));
+    }
+    ASSERT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
+    back->Release();
+    depth->Release();
+
+    dev_->SetTexture(0, cube);
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    dev_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
+    struct Case {
+        float x, y, z;  // wanted reflection direction
+        RGB want;
+    };
+    const Case cases[] = {
+        {1, 0.2f, -0.2f, {255, 0, 0}}, {-1, 0, 0, {0, 255, 0}},        {0, 1, 0, {0, 0, 255}},
+        {0, -1, 0, {255, 255, 0}},     {0, -0.3f, 1, {255, 0, 255}},   {0, 0, -1, {0, 255, 255}},
+        {0, 0.3f, 1, {255, 255, 255}},  // top of the +Z face
+        {1, 0, 0.3f, {255, 255, 255}},  // left of the +X face
+        {1, 0, -0.3f, {255, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        // Eye ray I = +z near the centre; a normal along I - d reflects it to d.
+        float len = std::sqrt(c.x * c.x + c.y * c.y + c.z * c.z);
+        float d[3] = {c.x / len, c.y / len, c.z / len};
+        float n[3] = {-d[0], -d[1], 1 - d[2]};
+        float nl = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (float& v : n) v = nl > 0 ? v / nl : 0;
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        Draw(D3DPT_TRIANGLELIST, CentreTriangle(n[0], n[1], n[2], ~0u, 0.5f, 0.2f), kFvfLit);
+        Read();
+        EXPECT_TRUE(RegionIs(31, 23, 33, 25, c.want)) << "direction " << c.x << "," << c.y << "," << c.z;
+    }
+    dev_->SetTexture(0, nullptr);
+    cube->Release();
+}
+
+TEST_F(Textured, StageOperationsAndTheUnboundTextureRule) {
+    // Texture (128,64,255,a 128), diffuse (255,128,0,a 192), factor (0,255,64,a 64).
+    IDirect3DTexture8* t = MakeTexture(1, 1, {0x808040ff});
+    const D3DCOLOR diffuse = 0xc0ff8000;
+    dev_->SetRenderState(D3DRS_TEXTUREFACTOR, 0x4000ff40);
+    struct Case {
+        const char* name;
+        bool bound;
+        DWORD op, arg1, arg2;
+        RGB want;
+    };
+    const Case cases[] = {
+        {"unbound, select texture", false, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, {255, 128, 0}},
+        {"unbound, modulate texture", false, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, {255, 128, 0}},
+        {"select texture", true, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, {128, 64, 255}},
+        {"select arg2 current", true, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT, {255, 128, 0}},
+        {"modulate", true, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, {128, 32, 0}},
+        {"modulate 2x", true, D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, {255, 64, 0}},
+        {"modulate 4x", true, D3DTOP_MODULATE4X, D3DTA_TEXTURE, D3DTA_TFACTOR, {0, 255, 255}},
+        {"add", true, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, {255, 192, 255}},
+        {"add signed", true, D3DTOP_ADDSIGNED, D3DTA_TEXTURE, D3DTA_DIFFUSE, {255, 64, 127}},
+        {"subtract", true, D3DTOP_SUBTRACT, D3DTA_TEXTURE, D3DTA_DIFFUSE, {0, 0, 255}},
+        {"factor", true, D3DTOP_SELECTARG1, D3DTA_TFACTOR, D3DTA_DIFFUSE, {0, 255, 64}},
+        {"complement", true, D3DTOP_SELECTARG1, D3DTA_DIFFUSE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, {0, 127, 255}},
+        {"alpha replicate", true, D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE, 0, {128, 128, 128}},
+        {"blend diffuse alpha", true, D3DTOP_BLENDDIFFUSEALPHA, D3DTA_TEXTURE, D3DTA_TFACTOR, {96, 111, 208}},
+    };
+    for (const Case& c : cases) {
+        dev_->SetTexture(0, c.bound ? t : nullptr);
+        dev_->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
+        dev_->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        dev_->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg2);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8, 8, diffuse));
+        Read();
+        EXPECT_TRUE(RegionIs(0, 0, 8, 8, c.want)) << c.name;
+    }
+
+    // A second stage works on the first's result; one that reads an
+    // unbound texture is skipped.
+    dev_->SetTexture(0, t);
+    dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    dev_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    dev_->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    dev_->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+    DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8, 8, diffuse));
+    dev_->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    DrawTL(D3DPT_TRIANGLEFAN, Quad(8, 0, 16, 8, diffuse));
+    Read();
+    EXPECT_TRUE(RegionIs(0, 0, 8, 8, {0, 64, 64}));
+    EXPECT_TRUE(RegionIs(8, 0, 16, 8, {128, 64, 255}));
+    dev_->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    dev_->SetTexture(0, tex_);
+    t->Release();
+}
+
+}  // namespace
+}  // namespace vt::d3d8::test
