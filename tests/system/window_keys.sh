@@ -3,7 +3,7 @@
 # and ends at once with exit code 0 on Esc, F2, Alt+Enter and on closing
 # the window. Arguments: vantorel vantorel-capture build-dir
 set -uo pipefail
-vantorel="$1"; build="$3"
+vantorel="$(realpath "$1")"; build="$(realpath "$3")"
 media="$build/media"
 [[ -d "$media/data" ]] || { echo "no media in $media (build with VT_BUILD_MEDIA=ON)"; exit 1; }
 for tool in Xvfb xdotool cc; do

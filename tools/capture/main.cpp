@@ -105,12 +105,14 @@ int main(int argc, char** argv)
 
     if (FAILED(StartUp())) {
         ShutDown();
+        vt::win32::Shutdown();
         return 1;
     }
 
     if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
         std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");
         ShutDown();
+        vt::win32::Shutdown();
         return 1;
     }
 
@@ -160,6 +162,7 @@ int main(int argc, char** argv)
     }
     const double musicStart = vt::fmod::PlayStartClock();
     ShutDown();
+    vt::win32::Shutdown();
 
     if (!options.videoFile.empty()) {
         const double duration = gridFrames / options.fps;
