@@ -280,13 +280,13 @@ void EmitFireflyBatches(CFireflies* pFireflies, float fNow)
     pFireflies->Emit(8, D3DXVECTOR3(10.0f, 13.0f, -40.0f), 32.0f, fNow, 0.8f);
 }
 
-static BOOL s_bFirefliesStart = TRUE;
+BOOL g_bFirefliesStart = TRUE;
 
 HRESULT DrawFireflies(float s)
 {
-    if (s_bFirefliesStart) {
+    if (g_bFirefliesStart) {
         EmitFireflyBatches(&g_Fireflies, s);
-        s_bFirefliesStart = FALSE;
+        g_bFirefliesStart = FALSE;
     }
     // Drawn even after a failed update: the quads of the last frame stand.
     const HRESULT hrUpdate = g_Fireflies.Update(s);

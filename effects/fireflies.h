@@ -67,6 +67,8 @@ extern CFireflies g_Fireflies;
 
 // Scene 1's four batches (19 fireflies), emitted once.
 void EmitFireflyBatches(CFireflies* pFireflies, float fNow);
+// TRUE until DrawFireflies has emitted the batches.
+extern BOOL g_bFirefliesStart;
 // Scene 1's driver, every frame while the water shows: the batches on the
 // first call, then Update and Render.
 HRESULT DrawFireflies(float s);
