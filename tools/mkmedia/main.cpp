@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "media_set.h"
 #include "music.h"
@@ -72,14 +73,16 @@ int main(int argc, char** argv)
 
         // The music and the images share nothing: make them side by side.
         std::exception_ptr musicError;
-        double musicTime = 0;
+        double musicTime = 0, synthTime = 0;
         std::thread musicThread;
         if (music) {
             musicThread = std::thread([&] {
                 try {
                     const auto tm = std::chrono::steady_clock::now();
                     mk::makeParentDirs(out + "/intro.mp3");
-                    mk::writeMp3(out + "/intro.mp3", mk::renderMusic());
+                    const std::vector<float> pcm = mk::renderMusic();
+                    synthTime = secondsSince(tm);
+                    mk::writeMp3(out + "/intro.mp3", pcm);
                     musicTime = secondsSince(tm);
                 } catch (...) {
                     musicError = std::current_exception();
@@ -98,8 +101,8 @@ int main(int argc, char** argv)
         if (musicThread.joinable()) musicThread.join();
         if (imageError) std::rethrow_exception(imageError);
         if (musicError) std::rethrow_exception(musicError);
-        std::printf("mkmedia: images and mesh %.1f s, music %.1f s, total %.1f s -> %s\n", imageTime, musicTime,
-                    secondsSince(t0), out.c_str());
+        std::printf("mkmedia: images and mesh %.1f s, music %.1f s (synthesis %.1f s), total %.1f s -> %s\n",
+                    imageTime, musicTime, synthTime, secondsSince(t0), out.c_str());
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkmedia: %s\n", e.what());

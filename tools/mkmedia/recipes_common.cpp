@@ -108,14 +108,16 @@ void nightScene(Image& img, float horizonY, float mx, float my, float mr, uint32
     for (int y = static_cast<int>(horizonY); y < h; ++y) {
         const float depth = (y - horizonY) / std::max(1.0f, h - horizonY);
         for (int x = 0; x < w; ++x) {
-            const float rip = fbm(x / 90.0f, (y - horizonY) / (4.0f + 30 * depth), 4, 0, 0, seed + 11);
+            // Ripples are long and flat, growing with nearness (perspective).
+            const float rip = fbm(x / (50.0f + 110 * depth), (y - horizonY) / (1.5f + 7 * depth), 4, 0, 0, seed + 11);
+            const float glint = smoothstep(0.56f, 0.74f, rip);
             Rgba c = lerp(hex(0x0C1C38), hex(0x03070F), std::pow(depth, 0.7f));
-            c = c + hex(0x1B3C66) * (0.35f * smoothstep(0.5f, 0.8f, rip) * (1 - depth));
+            c = c + hex(0x1B3C66) * (0.3f * glint * (1 - depth));
             if (mr > 0) {
-                const float spread = mr * (1.2f + 5.0f * depth);
+                const float spread = mr * (0.9f + 2.5f * depth);
                 const float dx = (x + 0.5f - mx) / spread;
-                const float path = std::exp(-dx * dx * 2) * smoothstep(0.52f, 0.7f, rip);
-                c = c + hex(0xE8E4D0) * (0.9f * path * (1 - 0.6f * depth));
+                const float path = std::exp(-dx * dx * 2) * glint;
+                c = c + hex(0xE8E4D0) * (0.8f * path * (1 - 0.5f * depth));
             }
             img.at(x, y) = c;
         }

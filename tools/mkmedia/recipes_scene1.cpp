@@ -95,7 +95,7 @@ Image logo(Fonts& fonts)
 Image splash(Fonts& fonts)
 {
     Image img(1024, 318);
-    nightScene(img, 150, 800, 70, 26, 201);
+    nightScene(img, 150, 940, 52, 22, 201);
     treeline(img, 150, 34, hex(0x03060D), 1.5f, 202, true);
     fireflies(img, 22, 30, 90, 1000, 300, 1.8f, 203);
     TextStyle st{Face::Gothic, 120, 1, 1, 0.28f};
@@ -134,11 +134,13 @@ Image bluewater(Fonts&)
     Image img(512, 512);
     const Rgba body[] = {hex(0x06152E), hex(0x0F3466), hex(0x2A6FA8), hex(0x8FD3F5)};
     fill(img, [&](float u, float v) {
-        const float c = cellular(u * 8, v * 8, 8, 8, 401);
-        const float n = fbm(u * 4, v * 4, 5, 4, 4, 402);
-        const float caustic = std::pow(1 - c, 6.0f);
-        const float t = clampf(0.25f + 0.45f * n + 0.45f * caustic);
-        return ramp(body, 4, t);
+        // Caustic network: thin crests of two warped ridge fields.
+        const float warp = fbm(u * 3, v * 3, 4, 3, 3, 401);
+        const float r1 = 1 - std::fabs(2 * fbm(u * 5 + warp, v * 5, 4, 5, 5, 402) - 1);
+        const float r2 = 1 - std::fabs(2 * fbm(u * 9, v * 9 + warp, 3, 9, 9, 403) - 1);
+        const float caustic = 0.7f * std::pow(r1, 12.0f) + 0.4f * std::pow(r2, 16.0f);
+        const float n = fbm(u * 4, v * 4, 5, 4, 4, 404);
+        return ramp(body, 4, clampf(0.2f + 0.4f * n + 0.6f * caustic));
     });
     addGlow(img, 256, 220, 70, 50, hex(0xCFE8FF), 0.35f);
     return img;

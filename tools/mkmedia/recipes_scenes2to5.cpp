@@ -34,9 +34,11 @@ Image tunnelWater(Fonts&)
     Image img(256, 256);
     const Rgba body[] = {hex(0x020814), hex(0x0A2650), hex(0x1E6098), hex(0x7CC8F0)};
     fill(img, [&](float u, float v) {
-        const float c = cellular(u * 12, v * 4, 12, 4, 501);
-        const float n = fbm(u * 6, v * 2, 4, 6, 2, 502);
-        const float t = clampf(0.15f + 0.5f * n + 0.55f * std::pow(1 - c, 5.0f));
+        const float warp = fbm(u * 6, v * 2, 4, 6, 2, 501);
+        const float r1 = 1 - std::fabs(2 * fbm(u * 9 + warp, v * 3, 4, 9, 3, 502) - 1);
+        const float r2 = 1 - std::fabs(2 * fbm(u * 15, v * 5 + warp, 3, 15, 5, 503) - 1);
+        const float n = fbm(u * 6, v * 2, 4, 6, 2, 504);
+        const float t = clampf(0.15f + 0.45f * n + 0.6f * std::pow(r1, 10.0f) + 0.35f * std::pow(r2, 14.0f));
         return ramp(body, 4, t);
     });
     return img;
@@ -141,7 +143,7 @@ Image woodland(Fonts&)
         float fog;
     };
     const Layer layers[] = {
-        {70, 6, 14, hex(0x6A3A36), 0.55f}, {45, 14, 30, hex(0x3A1E22), 0.3f}, {22, 34, 70, hex(0x140A0E), 0.0f}};
+        {50, 6, 14, hex(0x6A3A36), 0.55f}, {28, 14, 30, hex(0x3A1E22), 0.3f}, {13, 34, 70, hex(0x140A0E), 0.0f}};
     Rng rng(701);
     for (int li = 0; li < 3; ++li) {
         const Layer& L = layers[li];

@@ -238,7 +238,7 @@ void theme(Plan& p, const Section& s, int b0, int passes, ThemeVoice voice, floa
 // A scene change with a flash: crash and a low boom on the downbeat.
 void accent(Plan& p, double t, float level, uint32_t seed, bool withBoom = true)
 {
-    p.rest.push_back([=](Mix& m) { crash(m, t, 0.45f * level, 3.5f, seed); });
+    p.rest.push_back([=](Mix& m) { crash(m, t, 0.3f * level, 2.8f, seed); });
     if (withBoom) p.rhythm.push_back([=](Mix& m) { boom(m, t, 0.6f * level); });
 }
 
@@ -257,8 +257,8 @@ void scoreOpening(Plan& p)
 {
     // Nightfall: a drone and a slow chord under the first lines; a bell as
     // each line appears (0, 3.3, 8.5, 10.0 s).
-    p.rest.push_back([](Mix& m) { drone(m, 0.0, 13.0f, 38, 0.22f); });
-    p.rest.push_back([](Mix& m) { pad(m, 0.0, 10.7f, voicing(Dm), 0.16f, 0.25f, Send{1, 0, 0.5f, 0, false}, 4.0f, 2.0f); });
+    p.rest.push_back([](Mix& m) { drone(m, 0.0, 13.0f, 38, 0.3f); });
+    p.rest.push_back([](Mix& m) { pad(m, 0.0, 10.7f, voicing(Dm), 0.24f, 0.3f, Send{1, 0, 0.5f, 0, false}, 4.0f, 2.0f); });
     const double lineStarts[] = {0.0, 3.3, 8.5, 10.0};
     const int lineNotes[] = {81, 77, 74, 72};
     for (int i = 0; i < 4; ++i) {
@@ -273,9 +273,9 @@ void scoreOpening(Plan& p)
     // The lake: chords, then bass, arps, hats and a soft heartbeat kick.
     const Section& w = kWater;
     const Prog water{Dm, Bb, F, C, Dm, Bb, Gm, A, Dm};
-    pads(p, w, 0, 72, water, 8, 0.2f, 0.3f, 0.75f, 1.2f);
-    bassLine(p, w, 16, 72, water, 8, BassStyle::Sustain, 0, 0.28f, BassTone{260, 300, 0.3f, 1.0f, 0.8f, 1.2f});
-    arps(p, w, 24, 72, water, 8, 0.5, ArpVoice::Pluck, 0.12f, 0.4f, 2, -0.2f);
+    pads(p, w, 0, 72, water, 8, 0.3f, 0.35f, 0.8f, 1.2f);
+    bassLine(p, w, 16, 72, water, 8, BassStyle::Sustain, 0, 0.34f, BassTone{260, 300, 0.3f, 1.0f, 0.8f, 1.2f});
+    arps(p, w, 24, 72, water, 8, 0.5, ArpVoice::Pluck, 0.17f, 0.45f, 2, -0.2f);
     drums(p, w, 40, 72, Drums{0, 1, false, 0, 0.05f, 2, 0, 52}, 41);
     drums(p, w, 56, 72, Drums{0.5f, 2, false, 0, 0, 2, 0, 50}, 42);
     drops(p, w.start, w.end, 10, 0.1f, 43);
@@ -391,7 +391,7 @@ void scoreMiddle(Plan& p)
     const Prog shake{Dm, Bb, C, A, Dm, Bb};
     accent(p, sh.start, 1.1f, 121);
     drums(p, sh, 0, 46, Drums{1.0f, 1, false, 0.34f, 0.08f, 4, 0.08f, 60}, 122);
-    bassLine(p, sh, 0, 46, shake, 8, BassStyle::Eighths, 1, 0.42f, BassTone{700, 1200, 0.06f, 0.7f, 1.0f, 1.4f});
+    bassLine(p, sh, 0, 46, shake, 8, BassStyle::Eighths, 1, 0.55f, BassTone{700, 1200, 0.06f, 0.7f, 1.3f, 1.4f});
     pads(p, sh, 0, 48, shake, 8, 0.14f, 0.8f, 1.0f);
     arps(p, sh, 0, 46, shake, 8, 0.25, ArpVoice::Pluck, 0.08f, 0.8f, 3, -0.3f);
     theme(p, sh, 0, 2, ThemeVoice::Lead, 0.2f, 12);
@@ -456,11 +456,14 @@ void scoreEnding(Plan& p)
     const Section& fi = kFinale;
     const Prog finale{Bb, F, C, Dm};
     accent(p, fi.start, 1.0f, 171);
-    pads(p, fi, 0, 32, finale, 8, 0.2f, 0.6f, 0.3f, 0.8f);
+    pads(p, fi, 0, 32, finale, 8, 0.28f, 0.6f, 0.35f, 0.8f);
     bassLine(p, fi, 0, 32, finale, 8, BassStyle::Sustain, 0, 0.25f, BassTone{250, 300, 0.3f, 1.0f, 0.9f, 1.1f});
-    theme(p, fi, 0, 1, ThemeVoice::Bell, 0.2f, 0, 2.0);
+    theme(p, fi, 0, 1, ThemeVoice::Bell, 0.26f, 0, 2.0);
     p.rest.push_back([](Mix& m) { drone(m, 284.0, 8.0f, 38, 0.18f); });
-    p.rest.push_back([](Mix& m) { m.masterGain(288.0, 291.9, 1.0f, 0.0f, true); });
+    // Applied twice: a squared ramp, silent from 291.0 (show 296.0), before
+    // the picture is fully black.
+    p.rest.push_back([](Mix& m) { m.masterGain(286.5, 291.0, 1.0f, 0.0f, true); });
+    p.rest.push_back([](Mix& m) { m.masterGain(286.5, 291.0, 1.0f, 0.0f, true); });
 }
 
 }  // namespace

@@ -149,13 +149,13 @@ void limit(std::vector<float>& l, std::vector<float>& r, float ceiling)
         need[i] = p > ceiling ? ceiling / p : 1.0f;
     }
     // Window minimum via a monotonic deque over [i - L, i + L].
-    std::vector<size_t> dq(n + 1);
+    std::vector<uint32_t> dq(n + 1);  // frame indices; a track is far below 2^32 frames
     size_t head = 0, tail = 0;
     size_t next = 0;
     for (size_t i = 0; i < n; ++i) {
         while (next < n && next <= i + L) {
             while (tail > head && need[dq[tail - 1]] >= need[next]) --tail;
-            dq[tail++] = next++;
+            dq[tail++] = static_cast<uint32_t>(next++);
         }
         while (dq[head] + L < i) ++head;
         g[i] = need[dq[head]];
@@ -211,7 +211,7 @@ std::vector<float> Mix::finish(double delaySeconds, float delayFeedback)
         l[i] *= drive;
         r[i] *= drive;
     }
-    const float ceiling = std::pow(10.0f, -2.0f / 20.0f);  // -2 dBFS; the MP3 stays under -1
+    const float ceiling = std::pow(10.0f, -2.5f / 20.0f);  // MP3 decoding adds up to ~0.7 dB; stays under -1
     limit(l, r, ceiling);
     std::vector<float> out(2 * n_);
     for (size_t i = 0; i < n_; ++i) {
@@ -253,12 +253,17 @@ float squareBlep(double phase, double dt)
 void Svf::run(float x, float hz, float k)
 {
     hz = std::clamp(hz, 10.0f, kSr * 0.45f);
-    const float g = std::tan(3.14159265f * hz / kSr);
-    const float a1 = 1.0f / (1.0f + g * (g + k));
-    const float a2 = g * a1, a3 = g * a2;
+    if (std::fabs(hz - hz_) > 0.002f * hz_ || k != k_) {
+        const float g = std::tan(3.14159265f * hz / kSr);
+        a1_ = 1.0f / (1.0f + g * (g + k));
+        a2_ = g * a1_;
+        a3_ = g * a2_;
+        hz_ = hz;
+        k_ = k;
+    }
     const float v3 = x - ic2;
-    const float v1 = a1 * ic1 + a2 * v3;
-    const float v2 = ic2 + a2 * ic1 + a3 * v3;
+    const float v1 = a1_ * ic1 + a2_ * v3;
+    const float v2 = ic2 + a2_ * ic1 + a3_ * v3;
     ic1 = 2 * v1 - ic1;
     ic2 = 2 * v2 - ic2;
     lp = v2;

@@ -82,6 +82,11 @@ struct Svf {
     float ic1 = 0, ic2 = 0;
     float lp = 0, bp = 0, hp = 0;
     void run(float x, float hz, float k);
+
+private:
+    // Coefficients are recomputed only when the cut-off or k moves by more
+    // than a fraction of a percent: the tangent is the costly part.
+    float hz_ = -1, k_ = -1, a1_ = 0, a2_ = 0, a3_ = 0;
 };
 
 // White noise from a 32-bit xorshift, in [-1, 1].

@@ -50,7 +50,7 @@ void writePng(const std::string& path, const Image& img, bool withAlpha)
         throw std::runtime_error("libpng failed writing " + path);
     }
     png_init_io(png, f.get());
-    png_set_compression_level(png, 9);
+    png_set_compression_level(png, 6);
     png_set_IHDR(png, info, img.width(), img.height(), 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
