@@ -91,3 +91,10 @@ HRESULT BuildTunnelRings(const SPLINEPOINT pPoints[TUNNEL_PATH_POINTS], const TU
 // bReverse flips the winding. Returns E_FAIL after szGuard if the pattern
 // would run past nIndices.
 HRESULT FillTunnelIndices(WORD* pIndices, int nIndices, int nRingVerts, BOOL bReverse, const char* szGuard);
+
+// The first-frame set-up both tunnel scenes share: the camera placed at
+// (0, 10, -50) looking at the origin with a 200-unit far plane, and its
+// matrices on the device (world identity); light dwLightOff switched off;
+// then lighting as given, white ambient, blending on, and linear black fog
+// from 0 to 150 units, enabled as given.
+void SetUpTunnelScene(DWORD dwLightOff, BOOL bLighting, BOOL bFog);
