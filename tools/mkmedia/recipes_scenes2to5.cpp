@@ -204,12 +204,15 @@ Image redwater(Fonts&)
     Image img(512, 512);
     const Rgba body[] = {hex(0x120204), hex(0x5A0A0C), hex(0xB2261A), hex(0xF07A2A), hex(0xFFE2A0)};
     fill(img, [&](float u, float v) {
-        const float c = cellular(u * 10, v * 10, 10, 10, 901);
-        const float n = fbm(u * 5, v * 5, 5, 5, 5, 902);
+        // The caustic network of the blue water, in ember colours.
+        const float warp = fbm(u * 3, v * 3, 4, 3, 3, 901);
+        const float r1 = 1 - std::fabs(2 * fbm(u * 5 + warp, v * 5, 4, 5, 5, 902) - 1);
+        const float r2 = 1 - std::fabs(2 * fbm(u * 9, v * 9 + warp, 3, 9, 9, 903) - 1);
+        const float n = fbm(u * 5, v * 5, 5, 5, 5, 904);
         const float dx = u - 0.5f, dy = v - 0.38f;
         const float hot = std::exp(-(dx * dx + dy * dy) * 9);
-        const float t = clampf(0.15f + 0.45f * n + 0.45f * std::pow(1 - c, 4.0f) * (0.5f + hot) + 0.25f * hot);
-        return ramp(body, 5, t);
+        const float caustic = 0.7f * std::pow(r1, 10.0f) + 0.4f * std::pow(r2, 14.0f);
+        return ramp(body, 5, clampf(0.12f + 0.4f * n + 0.55f * caustic * (0.6f + hot) + 0.2f * hot));
     });
     return img;
 }

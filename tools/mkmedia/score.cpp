@@ -300,8 +300,7 @@ void scoreOpening(Plan& p)
     p.rest.push_back([](Mix& m) { bell(m, 55.0, 77, 0.18f, 2.0f, Send{1, -0.3f, 0.4f, 0.3f, false}); });
     roll(p, c, 40, 46.5, 0.35f, 55);
     p.rest.push_back([](Mix& m) { riser(m, 60.6, 62.75, 0.3f, 56); });
-    p.rest.push_back([](Mix& m) { swell(m, 62.75, 63.75, 0.35f, 57); });
-    // Black: everything but the swell drops away.
+    // Black: the riser is cut off and the sound closes down to nothing.
     p.rest.push_back([](Mix& m) { m.masterCutoff(62.75, 63.7, 6000, 500); });
 
     // White flash and the title card.
