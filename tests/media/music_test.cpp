@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "platform/fmod/host.h"
@@ -154,6 +155,8 @@ TEST(Music, Band3CarriesTheBeatWhileScene5Shakes)
     const std::vector<float> late = Band3(d, 197.0, 297.0);
     rest.insert(rest.end(), late.begin(), late.end());
     EXPECT_GT(mean, 1.5 * Mean(rest)) << "band 3 during the shake " << mean << ", elsewhere " << Mean(rest);
+    RecordProperty("band3_shake_mean", std::to_string(mean));
+    RecordProperty("band3_elsewhere_mean", std::to_string(Mean(rest)));
 }
 
 }  // namespace
