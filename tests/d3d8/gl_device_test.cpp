@@ -41,7 +41,7 @@ TEST(DeviceCreation, ParametersAreValidated) {
         {"the show's parameters", [](D3DPRESENT_PARAMETERS&) {}, D3D_OK},
         {"16-bit colour", [](D3DPRESENT_PARAMETERS& p) { p.BackBufferFormat = D3DFMT_R5G6B5; }, D3DERR_NOTAVAILABLE},
         {"depth format", [](D3DPRESENT_PARAMETERS& p) { p.AutoDepthStencilFormat = D3DFMT_INDEX16; }, D3DERR_NOTAVAILABLE},
-        {"multisampling", [](D3DPRESENT_PARAMETERS& p) { p.MultiSampleType = D3DMULTISAMPLE_TYPE(2); }, D3DERR_NOTAVAILABLE},
+        {"multisampling", [](D3DPRESENT_PARAMETERS& p) { p.MultiSampleType = D3DMULTISAMPLE_2_SAMPLES; }, D3DERR_NOTAVAILABLE},
         {"too wide", [](D3DPRESENT_PARAMETERS& p) { p.BackBufferWidth = 100000; }, D3DERR_INVALIDCALL},
         {"four back buffers", [](D3DPRESENT_PARAMETERS& p) { p.BackBufferCount = 4; }, D3DERR_INVALIDCALL},
         {"no swap effect", [](D3DPRESENT_PARAMETERS& p) { p.SwapEffect = D3DSWAPEFFECT(0); }, D3DERR_INVALIDCALL},

@@ -129,8 +129,9 @@ TEST_F(Pipeline, VertexAlphaSurvivesLighting) {
 }
 
 TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
-    // Camera z maps to depth z / 100, so depths up to 100 stay visible.
-    D3DMATRIX proj = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 1});
+    // Camera z maps to depth z / 100 and x, y shrink 50 times, so depths up
+    // to 100 stay visible and a triangle of radius 100 still covers the centre.
+    D3DMATRIX proj = Mat({0.02f, 0, 0, 0, 0, 0.02f, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 1});
     dev_->SetTransform(D3DTS_PROJECTION, &proj);
     dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
     dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
@@ -139,21 +140,26 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
     struct Case {
         DWORD mode;
         float density, depth;
-        int grey;  // white fogged towards blue: (grey, grey, 255)
+        DWORD range;  // distance from the eye rather than depth; vertices are 100 off the axis
+        int grey;     // white fogged towards blue: (grey, grey, 255)
     };
     const Case cases[] = {
-        {D3DFOG_LINEAR, 0, 10, 255},  {D3DFOG_LINEAR, 0, 20, 255}, {D3DFOG_LINEAR, 0, 50, 128},
-        {D3DFOG_LINEAR, 0, 80, 0},    {D3DFOG_LINEAR, 0, 95, 0},   {D3DFOG_EXP, 0.02f, 50, 94},
-        {D3DFOG_EXP2, 0.01f, 50, 199},
+        {D3DFOG_LINEAR, 0, 10, FALSE, 255}, {D3DFOG_LINEAR, 0, 20, FALSE, 255},  {D3DFOG_LINEAR, 0, 50, FALSE, 128},
+        {D3DFOG_LINEAR, 0, 80, FALSE, 0},   {D3DFOG_LINEAR, 0, 95, FALSE, 0},    {D3DFOG_EXP, 0.02f, 50, FALSE, 94},
+        {D3DFOG_EXP2, 0.01f, 50, FALSE, 199}, {D3DFOG_LINEAR, 0, 10, TRUE, 128},  // sqrt(10^2 + 100^2) ~ 100.5
     };
     for (const Case& c : cases) {
         dev_->SetRenderState(D3DRS_FOGVERTEXMODE, c.mode);
         dev_->SetRenderState(D3DRS_FOGDENSITY, F2DW(c.density));
+        dev_->SetRenderState(D3DRS_RANGEFOGENABLE, c.range);
+        dev_->SetRenderState(D3DRS_FOGEND, F2DW(c.range ? 180.5f : 80.0f));
         dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
-        Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, c.depth), kFvfLit);
+        Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, c.depth, 100.0f), kFvfLit);
         Read();
-        EXPECT_TRUE(RegionIs(24, 18, 40, 30, {c.grey, c.grey, 255})) << "mode " << c.mode << " depth " << c.depth;
+        EXPECT_TRUE(RegionIs(24, 18, 40, 30, {c.grey, c.grey, 255}))
+            << "mode " << c.mode << " depth " << c.depth << " range " << c.range;
     }
+    dev_->SetRenderState(D3DRS_RANGEFOGENABLE, FALSE);
 
     // Pre-transformed vertices: no fog without a specular colour, and the
     // specular alpha as the fog factor when there is one.
