@@ -24,7 +24,7 @@ struct Mat4 {
     float m[4][4];
 };
 
-// Identity.
+// The identity matrix: m[i][j] = (i == j).
 inline Mat4 Identity() {
     Mat4 r{};
     for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0f;
@@ -41,6 +41,7 @@ inline Mat4 Mul(const Mat4& a, const Mat4& b) {
     return r;
 }
 
+// Same layout: r.m[i][j] = d.m[i][j].
 inline Mat4 FromD3D(const D3DMATRIX& d) {
     Mat4 r;
     std::memcpy(r.m, d.m, sizeof r.m);
@@ -75,7 +76,7 @@ inline Mat4 NormalMatrix(const Mat4& a) {
     return r;
 }
 
-// D3DCOLOR (ARGB) -> r, g, b, a in 0..1.
+// D3DCOLOR (ARGB) -> r, g, b, a: each 8-bit channel / 255.
 inline void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[0] = ((c >> 16) & 0xff) / 255.0f;
     out[1] = ((c >> 8) & 0xff) / 255.0f;
@@ -83,12 +84,14 @@ inline void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[3] = ((c >> 24) & 0xff) / 255.0f;
 }
 
+// The float whose IEEE-754 bits are v (render states store floats so).
 inline float DwordToFloat(DWORD v) {
     float f;
     std::memcpy(&f, &v, sizeof f);
     return f;
 }
 
+// The IEEE-754 bits of f.
 inline DWORD FloatToDword(float f) {
     DWORD v;
     std::memcpy(&v, &f, sizeof v);

@@ -1,6 +1,7 @@
 // Entry of the Direct3D 8 layer on OpenGL: Direct3DCreate8, the adapter
 // object, device creation and destruction, and the host-side controls.
 #include <cstdio>
+#include <vector>
 
 #include "platform/d3d8/gl_device.h"
 #include "platform/win32/host.h"
@@ -250,13 +251,22 @@ void GlDevice::PrecompileCommon() {
         {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
         {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 2},
     };
-    VertexKey screen0, screen1, lit1, unlit1, unlit0;
+    // Vertex side: pre-transformed; and lit or unlit with stored
+    // coordinates, camera-space reflection (COUNT3) or normals (COUNT2).
+    VertexKey screen0, screen1, unlit0;
     screen0.flags = kVkPreTransformed;
     screen1 = screen0;
     screen1.stages = 1;
-    lit1.flags = kVkLighting;
-    lit1.stages = 1;
-    unlit1.stages = 1;
+    std::vector<VertexKey> world1;
+    for (uint8_t lighting : {uint8_t(0), uint8_t(kVkLighting)}) {
+        for (uint8_t gen : {uint8_t(0), uint8_t(3 | 3 << 2), uint8_t(1 | 2 << 2)}) {
+            VertexKey k;
+            k.flags = lighting;
+            k.stages = 1;
+            k.gen[0] = gen;
+            world1.push_back(k);
+        }
+    }
     for (uint8_t flags : {uint8_t(0), uint8_t(kFkFog)}) {
         FragmentKey none;
         none.flags = flags;
@@ -277,8 +287,7 @@ void GlDevice::PrecompileCommon() {
             s.alphaArg[2] = uint8_t(D3DTA_CURRENT);
             s.texType = u.tex;
             shaders_.Precompile(screen1, k);
-            shaders_.Precompile(lit1, k);
-            shaders_.Precompile(unlit1, k);
+            for (const VertexKey& v : world1) shaders_.Precompile(v, k);
         }
     }
 }

@@ -84,6 +84,7 @@ bool ReadsTexture(const DWORD* t) {
     return op == D3DTOP_BLENDTEXTUREALPHA || op == 15 /* BLENDTEXTUREALPHAPM */ || op == 17 /* PREMODULATE */;
 }
 
+// Vertices a draw of `prims` primitives reads: n, 2n, n+1, 3n, n+2, n+2.
 UINT VertexCount(D3DPRIMITIVETYPE type, UINT prims) {
     switch (type) {
     case D3DPT_POINTLIST: return prims;
