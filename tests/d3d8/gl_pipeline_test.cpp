@@ -96,6 +96,34 @@ TEST_F(Pipeline, LightingMatchesTheFixedFunctionFormulas) {
     }
 }
 
+TEST_F(Pipeline, SpecularHighlightIsAddedOnlyWhenEnabled) {
+    D3DLIGHT8 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Specular = {1, 1, 1, 1};
+    l.Direction = {0, 0, 1};
+    dev_->SetLight(0, &l);
+    dev_->LightEnable(0, TRUE);
+    D3DMATERIAL8 m{};
+    m.Diffuse = {0, 0, 0, 1};
+    m.Specular = {1, 0.5f, 0, 1};
+    m.Power = 4;
+    dev_->SetMaterial(&m);
+    dev_->SetRenderState(D3DRS_LIGHTING, TRUE);
+    dev_->SetRenderState(D3DRS_LOCALVIEWER, FALSE);  // eye along -z: the half vector is the normal
+    struct Case {
+        DWORD enable;
+        RGB want;
+    };
+    const Case cases[] = {{FALSE, {0, 0, 0}}, {TRUE, {255, 128, 0}}};
+    for (const Case& c : cases) {
+        dev_->SetRenderState(D3DRS_SPECULARENABLE, c.enable);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff), kFvfLit);
+        Read();
+        EXPECT_TRUE(RegionIs(24, 18, 40, 30, c.want)) << "specular " << c.enable;
+    }
+}
+
 TEST_F(Pipeline, VertexAlphaSurvivesLighting) {
     D3DLIGHT8 l{};
     l.Type = D3DLIGHT_DIRECTIONAL;
@@ -160,6 +188,16 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
             << "mode " << c.mode << " depth " << c.depth << " range " << c.range;
     }
     dev_->SetRenderState(D3DRS_RANGEFOGENABLE, FALSE);
+
+    // Table (pixel) fog with an affine projection works on depth 0..1.
+    dev_->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    dev_->SetRenderState(D3DRS_FOGSTART, F2DW(0.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, F2DW(1.0f));
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+    Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, 50.0f, 100.0f), kFvfLit);
+    Read();
+    EXPECT_TRUE(RegionIs(24, 18, 40, 30, {128, 128, 255}));
+    dev_->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
 
     // Pre-transformed vertices: no fog without a specular colour, and the
     // specular alpha as the fog factor when there is one.
