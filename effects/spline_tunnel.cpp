@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/texture_display.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "util/camera.h"
@@ -162,6 +163,12 @@ HRESULT CTunnel::RenderTunnel()
     g_pd3dDevice->SetTransform(D3DTS_VIEW, g_Camera.GetViewMatrix(&matView));
     g_pd3dDevice->SetTransform(D3DTS_WORLD, &g_matIdentity);
 
+    // The tubes' triangles face outwards, so from inside, where the camera
+    // flies, they are counter-clockwise on screen: cull the other way round
+    // while drawing them, then give the scene its cull mode back.
+    const DWORD dwCullMode = g_dwCullMode;
+    SetCullMode(dwCullMode == D3DCULL_CCW ? (DWORD)D3DCULL_CW : dwCullMode);
+
     // Outermost first, each blended over the ones before.
     for (int i = 0; i < TUNNEL_LAYERS; i++) {
         g_pd3dDevice->SetTexture(0, m_pTexture[i]);
@@ -173,9 +180,12 @@ HRESULT CTunnel::RenderTunnel()
         // The last triangle reaches the spare slot and is left out.
         const HRESULT hr = g_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, TUNNEL_VERTS, 0,
                                                               TUNNEL_INDICES / 3 - 1);
-        if (FAILED(hr))
+        if (FAILED(hr)) {
+            SetCullMode(dwCullMode);
             return hr;
+        }
     }
+    SetCullMode(dwCullMode);
     g_pd3dDevice->SetTexture(0, NULL);
     return S_OK;
 }

@@ -1,6 +1,7 @@
 // The three-layer tunnel: its path, rings, slots, indices, flight and
 // texture animation, built into recording-device buffers.
 #include <cmath>
+#include <string>
 #include <cstring>
 #include <vector>
 
@@ -306,6 +307,45 @@ TEST_F(TunnelTest, RenderDrawsLayersOutermostFirstLeavingOutTheSpareTriangle)
     EXPECT_EQ(dev.StageState(0, D3DTSS_ALPHAOP), (DWORD)D3DTOP_MODULATE);
     EXPECT_EQ(dev.Material().Ambient.a, 1.0f);
     EXPECT_EQ(dev.Material().Specular.r, 0.0f);
+}
+
+TEST_F(TunnelTest, TubesSeenFromInsideAreDrawnWithReversedCulling)
+{
+    BuildAll();
+    // (p1 - p0) x (p2 - p0) of the tube's faces points away from the axis:
+    // seen from the camera inside they are counter-clockwise.
+    const std::vector<TUNNELVERTEX> v = Vertices(0);
+    const std::vector<WORD> idx = Indices(0);
+    for (int q = 0; q < TUNNEL_RING_VERTS * (TUNNEL_RINGS - 1); q += 5) {
+        if (q % TUNNEL_RING_VERTS == TUNNEL_RING_VERTS - 1)
+            continue;  // the zero-area seam quad
+        const TUNNELVERTEX& p0 = v[idx[6 * q]];
+        const TUNNELVERTEX& p1 = v[idx[6 * q + 1]];
+        const TUNNELVERTEX& p2 = v[idx[6 * q + 2]];
+        const D3DXVECTOR3 e1(p1.x - p0.x, p1.y - p0.y, p1.z - p0.z), e2(p2.x - p0.x, p2.y - p0.y, p2.z - p0.z);
+        D3DXVECTOR3 n;
+        D3DXVec3Cross(&n, &e1, &e2);
+        const float cx = v[TunnelSlot(1, q / TUNNEL_RING_VERTS, 0)].x - TUNNEL_LAYER_RADIUS[0];
+        const float cy = v[TunnelSlot(1, q / TUNNEL_RING_VERTS, 0)].y;
+        const D3DXVECTOR3 fromAxis(p0.x - cx, p0.y - cy, 0.0f);
+        ASSERT_GT(D3DXVec3Dot(&n, &fromAxis), 0.0f) << "quad " << q;
+    }
+    dev.BeginScene();
+    SetCullMode(D3DCULL_CCW);
+    dev.ClearLog();
+    ASSERT_EQ(tunnel.RenderTunnel(), S_OK);
+    std::vector<std::string> seq = dev.Sequence({"DrawIndexedPrimitive"});
+    DWORD during = 0;
+    for (const Call& c : dev.Log()) {
+        if (c.method == "SetRenderState" && c.Arg(0) == D3DRS_CULLMODE)
+            during = (DWORD)c.Arg(1);
+        if (c.method == "DrawIndexedPrimitive") {
+            EXPECT_EQ(during, (DWORD)D3DCULL_CW);
+        }
+    }
+    EXPECT_EQ(seq.size(), 3u);
+    EXPECT_EQ(dev.RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(g_dwCullMode, (DWORD)D3DCULL_CCW);
 }
 
 TEST_F(TunnelTest, AFailedLockIsReportedAndLeavesTheBufferAsItWas)
