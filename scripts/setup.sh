@@ -11,7 +11,7 @@ VT_PACKAGES=(
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri
   libpng-dev libjpeg-dev zlib1g-dev
   libmpg123-dev libkissfft-dev
-  libfreetype-dev fonts-dejavu-core libmp3lame-dev
+  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 libmp3lame-dev
   libgtest-dev googletest
   ffmpeg xvfb xauth xdotool libx11-dev
 )
