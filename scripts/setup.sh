@@ -32,9 +32,11 @@ vt_install_missing() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# vt_build DIR [cmake options...]
+# vt_build DIR [cmake options...]; VT_TARGETS limits what is built.
 vt_build() {
   local dir="$1"; shift
   cmake -S "$VT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  local targets=()
+  [[ -n "${VT_TARGETS:-}" ]] && targets=(--target $VT_TARGETS)
+  cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
