@@ -104,11 +104,14 @@ TEST_F(Scene1Media, TheGeneratedMediaLoadInTableOrder)
     EXPECT_TRUE(dev.LightEnabled(FIREFLY_LIGHT));
     EXPECT_EQ(dev.Count("CubeTexture.GetCubeMapSurface"), 6u);
     EXPECT_EQ(dev.CurrentRenderTarget(), g_pBackBuffer);
-    // Mesh first, then the thirteen images, then the fireflies, then the cube.
-    const auto seq = dev.Sequence({"CreateTexture", "CreateVertexBuffer", "CreateCubeTexture"});
-    ASSERT_GE(seq.size(), 16u);
-    EXPECT_EQ(std::count(seq.begin(), seq.begin() + 13, std::string("CreateTexture")), 13);
-    EXPECT_EQ(seq.back(), "CreateCubeTexture");
+    // Mesh first, then the thirteen images, the fireflies' buffer and
+    // texture, and last the cube.
+    std::vector<std::string> expected = {"CreateVertexBuffer"};
+    expected.insert(expected.end(), 13, "CreateTexture");
+    expected.insert(expected.end(), {"CreateVertexBuffer", "CreateTexture", "CreateCubeTexture"});
+    EXPECT_EQ(dev.Sequence({"CreateTexture", "CreateVertexBuffer", "CreateCubeTexture"}), expected);
+    // The faces are painted with the last of the thirteen.
+    EXPECT_EQ(dev.Count("SetTexture", {0, reinterpret_cast<uint64_t>(g_pBlueWaterTexture)}), 6u);
 }
 
 // The scene's frames in order, from its first to its last.

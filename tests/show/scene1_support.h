@@ -57,6 +57,7 @@ protected:
     }
     void TearDown() override
     {
+        dev.SetStreamSource(0, nullptr, 0);  // the tap goes before the device
         g_pQuadVB = nullptr;
         ShowFixture::TearDown();
     }
