@@ -358,13 +358,6 @@ TEST_F(Fireflies, AliveFirefliesAreDrawnTailFirstAtTheirPoints)
     dev.EndScene();
 }
 
-TEST_F(Fireflies, NothingHappensBeforeTheFirstEmission)
-{
-    EXPECT_EQ(f->Update(12.0f), S_OK);
-    EXPECT_EQ(f->Render(), S_OK);
-    EXPECT_TRUE(dev.Log().empty());
-}
-
 TEST_F(Fireflies, CreateMakesTheBufferAndReportsAMissingTexture)
 {
     CFireflies fresh(0);

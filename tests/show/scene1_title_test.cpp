@@ -88,16 +88,6 @@ TEST_F(TitleCard, TheImageCropsAndStripsAtTheStart)
     EXPECT_FLOAT_EQ(tap.quads[4][1].tu - tap.quads[4][0].tu, 2.0f);
 }
 
-TEST_F(TitleCard, CropsDriftToTheirEndRectanglesBy90Seconds)
-{
-    Frame(85.0f);
-    // Crop A at 80 % of its drift: x 250 -> 450, y 100 -> 150.
-    EXPECT_FLOAT_EQ(tap.quads[1][0].tu, 410.0f / 1024.0f);
-    EXPECT_FLOAT_EQ(tap.quads[1][0].tv, 140.0f / 256.0f);
-    // Crop B moves left: 620 -> 580.
-    EXPECT_FLOAT_EQ(tap.quads[2][0].tu, 588.0f / 1024.0f);
-}
-
 TEST_F(TitleCard, SweepingLinesFollowTheirWindows)
 {
     struct Line {
