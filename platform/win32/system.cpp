@@ -97,15 +97,16 @@ void CoUninitialize() {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (!text) text = "";
-    if (!caption) caption = "Error";  // what Windows shows for a null caption
     {
         MessageBoxHook hook;
         {
             std::lock_guard<std::mutex> lock(g_hookMutex);
             hook = g_hook;
         }
+        // The hook sees the caption as passed (null for the default one).
         if (hook && hook(text, caption, type)) return IDOK;
     }
+    if (!caption) caption = "Error";  // what Windows shows for a null caption
     if (!IsHeadless() && HasDisplay()) {
         if (SDL_ShowSimpleMessageBox(IconFlags(type), caption, text, GetSdlWindow(owner)) == 0)
             return IDOK;

@@ -226,6 +226,8 @@ TEST_F(WaterSurface, AMissingContainerIsReportedNotDereferenced)
 
 TEST_F(WaterSurface, EachCubeFaceIsPaintedThenTheBackBufferReturns)
 {
+    dev.EndScene();  // painted at load time, outside any frame
+    dev.ClearLog();
     g_pBlueWaterTexture = MakeTexture(512, 512);
     ASSERT_EQ(CreateWaterCubeMap(), S_OK);
     const Call* create = dev.Last("CreateCubeTexture");

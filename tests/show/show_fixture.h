@@ -38,10 +38,15 @@ protected:
             boxes.push_back({text ? text : "", caption != nullptr, type});
             return true;
         });
+        // Toolkit calls draw between BeginScene and EndScene, as in a frame.
+        if (inScene)
+            dev.BeginScene();
         dev.ClearLog();
     }
     void TearDown() override
     {
+        if (dev.InScene())
+            dev.EndScene();
         vt::win32::SetMessageBoxHook(nullptr);
         SAFE_RELEASE(g_pQuadVB);
         g_pd3dDevice = nullptr;
@@ -69,6 +74,7 @@ protected:
 
     RecordingDevice dev;
     std::vector<MessageBoxRecord> boxes;
+    bool inScene = true;  // fixtures that run whole frames clear it
 };
 
 }  // namespace vt::test
