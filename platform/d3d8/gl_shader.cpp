@@ -84,7 +84,7 @@ const char* kVertexTransformed = R"(
 
 const char* kVertexColours = R"(
     vec4 diff = hasD ? aDiffuse : vec4(1.0);
-    vec4 spec = hasS ? aSpecular : vec4(0.0);
+    vec4 specCol = hasS ? aSpecular : vec4(0.0);
 )";
 
 const char* kVertexLighting = R"(
@@ -132,22 +132,22 @@ const char* kVertexLighting = R"(
             }
         }
         diff = vec4(Ce.rgb + Ca.rgb * amb + Cd.rgb * dsum, Cd.a);
-        spec = vec4(Cs.rgb * ssum, hasS ? aSpecular.a : 0.0);
+        specCol = vec4(Cs.rgb * ssum, hasS ? aSpecular.a : 0.0);
     }
 )";
 
 const char* kVertexTail = R"(
     diff = clamp(diff, 0.0, 1.0);
-    spec = clamp(spec, 0.0, 1.0);
+    specCol = clamp(specCol, 0.0, 1.0);
     vDiff = diff;
     vDiffF = diff;
-    vSpec = spec;
-    vSpecF = spec;
+    vSpec = specCol;
+    vSpecF = specCol;
 
     int fm = uMode.y;
     float f = 1.0;
     if (fm == 4) {
-        f = spec.a;
+        f = specCol.a;
     } else if (fm == 5) {
         f = (flags & 1024) != 0 ? gl_Position.w : (gl_Position.z / gl_Position.w) * 0.5 + 0.5;
     } else if (fm != 0) {
@@ -208,7 +208,7 @@ std::string Header(bool separate) {
 
 // A stage argument as a GLSL expression.
 std::string ArgExpr(uint8_t a) {
-    static const char* regs[] = {"diff", "cur", "tex", "uTFactor", "spec", "tmp"};
+    static const char* regs[] = {"diff", "cur", "tex", "uTFactor", "specCol", "tmp"};
     int sel = a & 0xf;
     std::string v = sel <= 5 ? regs[sel] : "cur";
     if (a & 0x10) v = "(vec4(1.0) - " + v + ")";
@@ -387,7 +387,7 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     }
     s += "uniform vec4 uTFactor;\nuniform vec4 uFogColor;\nuniform vec4 uFogP;  // start, end, density, table mode\n"
          "uniform ivec2 uAlpha;  // compare function, reference\nout vec4 oColor;\n\nvoid main() {\n";
-    s += flat ? "    vec4 diff = vDiffF;\n    vec4 spec = vSpecF;\n" : "    vec4 diff = vDiff;\n    vec4 spec = vSpec;\n";
+    s += flat ? "    vec4 diff = vDiffF;\n    vec4 specCol = vSpecF;\n" : "    vec4 diff = vDiff;\n    vec4 specCol = vSpec;\n";
     s += "    vec4 cur = diff;\n    vec4 tmp = vec4(0.0);\n";
     for (int i = 0; i < key.stages; ++i) {
         const StageKey& k = key.stage[i];
@@ -413,7 +413,7 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
         s += k.toTemp ? "        tmp = clamp(vec4(rgb, al), 0.0, 1.0);\n" : "        cur = clamp(vec4(rgb, al), 0.0, 1.0);\n";
         s += "    }\n";
     }
-    if (key.flags & kFkSpecularAdd) s += "    cur.rgb = min(cur.rgb + spec.rgb, vec3(1.0));\n";
+    if (key.flags & kFkSpecularAdd) s += "    cur.rgb = min(cur.rgb + specCol.rgb, vec3(1.0));\n";
     if (key.flags & kFkTableFog) {
         s += R"(    float d = vFog;
     int m = int(uFogP.w);

@@ -203,11 +203,11 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
     // specular alpha as the fog factor when there is one.
     dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
     DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 16, 0xffffffff));
-    struct Spec {
+    struct FogCase {
         float x, y, z, rhw;
         D3DCOLOR c, s;
     };
-    std::vector<Spec> q = {{16, 0, 0.5f, 1, 0xffffffff, 0x00000000}, {32, 0, 0.5f, 1, 0xffffffff, 0x00000000},
+    std::vector<FogCase> q = {{16, 0, 0.5f, 1, 0xffffffff, 0x00000000}, {32, 0, 0.5f, 1, 0xffffffff, 0x00000000},
                            {32, 16, 0.5f, 1, 0xffffffff, 0x00000000}, {16, 16, 0.5f, 1, 0xffffffff, 0x00000000}};
     Draw(D3DPT_TRIANGLEFAN, q, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
     Read();
