@@ -153,7 +153,7 @@ int main(int argc, char** argv)
         if (progress && frame.isGrid)
             DrawProgress(frame.t, stop);
     }
-    if (progress)
+    if (progress && isatty(fileno(stderr)))
         std::fputc('\n', stderr);
 
     if (atSaved < options.at.size() && capture.failures == 0) {

@@ -3,7 +3,10 @@
 
 #include <png.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -121,11 +124,27 @@ bool VideoEncoder::Finish(const std::string& musicFile, double musicStart, doubl
 
 void DrawProgress(double t, double end)
 {
-    const int width = 40;
+    static const bool s_bTerminal = isatty(fileno(stderr)) != 0;
+    static auto s_lastDrawn = std::chrono::steady_clock::time_point();
+    static int s_lastTenth = -1;
     const double f = end > 0.0 ? std::min(1.0, std::max(0.0, t / end)) : 1.0;
+    const int percent = (int)(f * 100.0 + 0.5);
+    if (!s_bTerminal) {
+        // A log gets one line per tenth of the way.
+        if (percent / 10 != s_lastTenth) {
+            s_lastTenth = percent / 10;
+            std::fprintf(stderr, "%3d%%  %6.1f / %.1f s\n", percent, t, end);
+        }
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - s_lastDrawn < std::chrono::milliseconds(200) && percent < 100)
+        return;
+    s_lastDrawn = now;
+    const int width = 40;
     const int filled = (int)(f * width + 0.5);
     std::fprintf(stderr, "\r[%.*s%*s] %3d%%  %6.1f / %.1f s", filled, "########################################",
-                 width - filled, "", (int)(f * 100.0 + 0.5), t, end);
+                 width - filled, "", percent, t, end);
     std::fflush(stderr);
 }
 

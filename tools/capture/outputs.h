@@ -33,7 +33,8 @@ private:
     size_t m_frameBytes = 0;
 };
 
-// One line "[####      ]  42%  124.5 / 297.0 s" on stderr, redrawn in place.
+// "[####      ]  42%  124.5 / 297.0 s" on stderr, redrawn in place a few
+// times a second; one plain line per tenth when stderr is not a terminal.
 void DrawProgress(double t, double end);
 
 }  // namespace vt::capture
