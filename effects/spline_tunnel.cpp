@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -149,15 +150,8 @@ HRESULT CTunnel::AnimateTunnel(IDirect3DVertexBuffer8* pVB, float fScrollV, floa
 HRESULT CTunnel::RenderTunnel()
 {
     g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    g_pd3dDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    EnableAlphaBlending();
+    SetStageModulate();
 
     D3DXMATRIX matView;
     g_pd3dDevice->SetTransform(D3DTS_VIEW, g_Camera.GetViewMatrix(&matView));

@@ -5,6 +5,7 @@
 
 #include "effects/tunnel_swarm.h"
 #include "gfx/fade.h"
+#include "gfx/stage_state.h"
 #include "platform/fmod/fmod.h"
 #include "scenes/scene_media.h"
 #include "shell/d3d_setup.h"
@@ -150,15 +151,8 @@ HRESULT CTunnel2::UpdateTunnel2(float fTime)
 HRESULT CTunnel2::RenderTunnel2()
 {
     g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    g_pd3dDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    EnableAlphaBlending();
+    SetStageModulate();
 
     D3DXMATRIX matProj;
     g_pd3dDevice->SetTransform(D3DTS_PROJECTION, g_Camera.GetProjMatrix(&matProj));

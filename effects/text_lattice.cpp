@@ -2,6 +2,7 @@
 #include "effects/text_lattice.h"
 
 #include "gfx/fade.h"
+#include "gfx/stage_state.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "util/camera.h"
@@ -165,15 +166,8 @@ HRESULT CTextLattice::DrawTextLattice()
     // No material here: the lattice is lit with the one the tunnel left.
     g_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
     g_pd3dDevice->SetRenderState(D3DRS_LIGHTING, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    g_pd3dDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    EnableAlphaBlending();
+    SetStageModulate();
 
     g_pd3dDevice->SetTexture(0, m_pSentenceTexture);
     g_pd3dDevice->SetVertexShader(FVF_TUNNELVERTEX);

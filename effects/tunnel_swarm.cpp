@@ -5,6 +5,7 @@
 
 #include "effects/spline_tunnel2.h"
 #include "gfx/fade.h"
+#include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "shell/d3d_setup.h"
@@ -117,9 +118,7 @@ HRESULT DrawTunnelSwarm()
     g_pd3dDevice->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
     g_pd3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE);
     g_pd3dDevice->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    g_pd3dDevice->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    g_pd3dDevice->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    EnableAlphaBlending();
 
     g_pd3dDevice->SetTexture(0, g_TunnelSwarm.m_pTexture);
     g_pd3dDevice->SetVertexShader(FVF_TUNNELVERTEX);

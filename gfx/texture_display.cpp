@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "gfx/stage_state.h"
 #include "shell/d3d_setup.h"
 
 IDirect3DVertexBuffer8* g_pQuadVB = NULL;
@@ -134,12 +135,7 @@ static HRESULT ShowTextureUV(IDirect3DTexture8* pTexture, UINT texW, UINT texH, 
 
     g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
     g_pd3dDevice->SetTexture(0, pTexture);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    SetStageModulate();
     return DrawQuad();
 }
 
