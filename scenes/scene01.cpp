@@ -7,6 +7,7 @@
 #include "gfx/texture_display.h"
 #include "platform/fmod/fmod.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -181,8 +182,7 @@ HRESULT Scene1(float t)
     }
 
     // Under the captions, so they stay readable over black and white.
-    if (g_fFadeActive != 0.0f)
-        DrawFade(g_dwFadeColor, g_rcScreen.left, g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, FALSE);
+    DrawSceneFade();
 
     for (int k = 0; k < SCENE1_CAPTIONS; k++) {
         float x, y, alpha;

@@ -4,6 +4,7 @@
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -100,8 +101,7 @@ HRESULT Scene2(float fShowTime)
         return hr;
 
     SetFade(0x00000000, 0xFF000000, 111.1f, g_fShowTime, SCENE2_END, 0.0f);
-    if (g_fFadeActive != 0.0f)
-        DrawFade(g_dwFadeColor, g_rcScreen.left, g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, FALSE);
+    DrawSceneFade();
     return S_OK;
 }
 

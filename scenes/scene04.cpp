@@ -6,6 +6,7 @@
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -113,8 +114,7 @@ HRESULT Scene4(float t)
     g_pd3dDevice->SetTexture(0, NULL);
 
     SetFade(0xFFFFFFFF, 0x00FFFFFF, SCENE4_START, g_fShowTime, 133.45f, 0);
-    if (g_fFadeActive != 0.0f)
-        DrawFade(g_dwFadeColor, g_rcScreen.left, g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, FALSE);
+    DrawSceneFade();
     return S_OK;
 }
 

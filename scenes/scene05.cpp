@@ -7,6 +7,7 @@
 #include "gfx/texture_display.h"
 #include "platform/fmod/fmod.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -104,8 +105,7 @@ HRESULT Scene5(float fShowTime)
         return hr;
 
     SetFade(0x00000000, 0xFF000000, 195.5f, g_fShowTime, SCENE5_END, 0.0f);
-    if (g_fFadeActive != 0.0f)
-        DrawFade(g_dwFadeColor, g_rcScreen.left, g_rcScreen.top, g_rcScreen.right, g_rcScreen.bottom, FALSE);
+    DrawSceneFade();
     return S_OK;
 }
 

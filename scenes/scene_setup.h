@@ -1,6 +1,6 @@
-// What the late scenes (6 to 10) share: the first-frame camera and unlit
-// state, the stage-0 recipe of their images, the letterbox bars of the star
-// scenes and the closing draw of the fade overlay.
+// What the scenes share: the first-frame camera and unlit state of the late
+// scenes, the stage-0 recipe of their images, the letterbox bars of the star
+// scenes and the closing draw of the fade overlay every scene makes.
 #pragma once
 
 #include "platform/d3dx8/d3dx8.h"
