@@ -440,7 +440,9 @@ HRESULT D3DXComputeNormals(ID3DXMesh* mesh, const DWORD* /*adjacency*/) {
         std::memcpy(&p, verts + static_cast<size_t>(i) * layout.stride, sizeof p);
         return p;
     };
-    std::vector<D3DXVECTOR3> sums(nv);
+    // Kept between calls: the water recomputes its normals every frame.
+    static thread_local std::vector<D3DXVECTOR3> sums;
+    sums.assign(nv, D3DXVECTOR3());
     for (DWORD f = 0; f < nf; ++f) {
         const DWORD a = IndexAt(indices, wide, f * 3ull), b = IndexAt(indices, wide, f * 3ull + 1),
                     c = IndexAt(indices, wide, f * 3ull + 2);
