@@ -151,3 +151,39 @@ TEST_F(CaptureProgram, MissingMediaFailsWithTheMessageAndExitOne)
 }
 
 }  // namespace
+
+namespace {
+
+// Scene 5's camera shakes with band 3 of the music's spectrum from 175.7 s:
+// the same show with silence and with a bass tone in place of the music
+// must render identically before then and differently after.
+TEST_F(CaptureProgram, TheTunnelCameraShakesWithTheMusicFrom175point7)
+{
+    RequireMedia();
+    const std::string tones[2] = {"anullsrc=r=44100:cl=stereo", "sine=frequency=129:sample_rate=44100"};
+    const char* names[2] = {"silence", "tone"};
+    for (int i = 0; i < 2; i++) {
+        const fs::path dir = out / names[i];
+        fs::create_directories(dir / "frames");
+        fs::create_directory_symlink(fs::path(VT_MEDIA_DIR) / "data", dir / "data");
+        const std::string make = "ffmpeg -loglevel error -y -f lavfi -i " + tones[i] +
+                                 " -t 297 -ac 2 -b:a 96k " + (dir / "intro.mp3").string();
+        ASSERT_EQ(std::system(make.c_str()), 0) << make;
+        ProgramRun run = Capture("--media " + dir.string() + " --fps 5 --at 175.6 --at 176.5 --out " +
+                                 (dir / "frames").string());
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    auto differing = [&](const char* frame) {
+        Image a, b;
+        EXPECT_TRUE(ReadPng(out / "silence" / "frames" / frame, a));
+        EXPECT_TRUE(ReadPng(out / "tone" / "frames" / frame, b));
+        size_t n = 0;
+        for (size_t i = 0; i < a.rgb.size() && i < b.rgb.size(); i++)
+            n += a.rgb[i] != b.rgb[i];
+        return n;
+    };
+    EXPECT_EQ(differing("frame_0175.600.png"), 0u);
+    EXPECT_GT(differing("frame_0176.500.png"), 10000u);
+}
+
+}  // namespace
