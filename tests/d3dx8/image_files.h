@@ -23,7 +23,7 @@ struct PngSpec {
     int trnsGrey = -1;                       // grey value made transparent (grey images)
 };
 
-std::vector<uint8_t> EncodePng(const PngSpec& spec);
+std::vector<uint8_t> EncodePng(const PngSpec& png);
 
 // pixels: width * height * components bytes (1 grey, 3 RGB, 4 CMYK).
 std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, int components, const std::vector<uint8_t>& pixels,

@@ -80,12 +80,12 @@ void ExpectBGRA(const uint8_t* p, int b, int g, int r, int a, int tol = 0) {
 // by `expect` as B,G,R,A.
 struct PngCase {
     const char* name;
-    PngSpec spec;
+    PngSpec png;
     D3DFORMAT format;
     uint8_t expect[4];  // pixel (1, 0)
 };
 
-PngSpec Spec(int colourType, int depth, std::vector<std::vector<uint8_t>> rows) {
+PngSpec MakePng(int colourType, int depth, std::vector<std::vector<uint8_t>> rows) {
     PngSpec s;
     s.width = 4;
     s.height = static_cast<uint32_t>(rows.size());
@@ -100,53 +100,53 @@ std::vector<std::vector<uint8_t>> Repeat(std::vector<uint8_t> row, int n = 4) { 
 TEST(TextureFromFile, EveryPngColourTypeAndDepth) {
     RecordingDevice dev;
     std::vector<PngCase> cases;
-    cases.push_back({"grey8", Spec(PNG_COLOR_TYPE_GRAY, 8, Repeat({10, 200, 30, 40})), D3DFMT_X8R8G8B8,
+    cases.push_back({"grey8", MakePng(PNG_COLOR_TYPE_GRAY, 8, Repeat({10, 200, 30, 40})), D3DFMT_X8R8G8B8,
                      {200, 200, 200, 255}});
-    cases.push_back({"grey1", Spec(PNG_COLOR_TYPE_GRAY, 1, Repeat({0x40})), D3DFMT_X8R8G8B8, {255, 255, 255, 255}});
-    cases.push_back({"grey2", Spec(PNG_COLOR_TYPE_GRAY, 2, Repeat({0x20})), D3DFMT_X8R8G8B8, {170, 170, 170, 255}});
-    cases.push_back({"grey4", Spec(PNG_COLOR_TYPE_GRAY, 4, Repeat({0x0F, 0x00})), D3DFMT_X8R8G8B8,
+    cases.push_back({"grey1", MakePng(PNG_COLOR_TYPE_GRAY, 1, Repeat({0x40})), D3DFMT_X8R8G8B8, {255, 255, 255, 255}});
+    cases.push_back({"grey2", MakePng(PNG_COLOR_TYPE_GRAY, 2, Repeat({0x20})), D3DFMT_X8R8G8B8, {170, 170, 170, 255}});
+    cases.push_back({"grey4", MakePng(PNG_COLOR_TYPE_GRAY, 4, Repeat({0x0F, 0x00})), D3DFMT_X8R8G8B8,
                      {255, 255, 255, 255}});
-    cases.push_back({"grey16", Spec(PNG_COLOR_TYPE_GRAY, 16, Repeat({0, 0, 0x80, 0x80, 0, 0, 0, 0})),
+    cases.push_back({"grey16", MakePng(PNG_COLOR_TYPE_GRAY, 16, Repeat({0, 0, 0x80, 0x80, 0, 0, 0, 0})),
                      D3DFMT_X8R8G8B8, {128, 128, 128, 255}});
-    cases.push_back({"greyalpha8", Spec(PNG_COLOR_TYPE_GRAY_ALPHA, 8, Repeat({1, 2, 90, 77, 5, 6, 7, 8})),
+    cases.push_back({"greyalpha8", MakePng(PNG_COLOR_TYPE_GRAY_ALPHA, 8, Repeat({1, 2, 90, 77, 5, 6, 7, 8})),
                      D3DFMT_A8R8G8B8, {90, 90, 90, 77}});
     cases.push_back({"greyalpha16",
-                     Spec(PNG_COLOR_TYPE_GRAY_ALPHA, 16, Repeat({0, 0, 0, 0, 0x11, 0x11, 0x22, 0x22, 0, 0, 0, 0,
+                     MakePng(PNG_COLOR_TYPE_GRAY_ALPHA, 16, Repeat({0, 0, 0, 0, 0x11, 0x11, 0x22, 0x22, 0, 0, 0, 0,
                                                                  0, 0, 0, 0})),
                      D3DFMT_A8R8G8B8, {0x11, 0x11, 0x11, 0x22}});
-    cases.push_back({"rgb8", Spec(PNG_COLOR_TYPE_RGB, 8, Repeat({0, 0, 0, 10, 20, 30, 0, 0, 0, 0, 0, 0})),
+    cases.push_back({"rgb8", MakePng(PNG_COLOR_TYPE_RGB, 8, Repeat({0, 0, 0, 10, 20, 30, 0, 0, 0, 0, 0, 0})),
                      D3DFMT_X8R8G8B8, {30, 20, 10, 255}});
     cases.push_back({"rgb16",
-                     Spec(PNG_COLOR_TYPE_RGB, 16,
+                     MakePng(PNG_COLOR_TYPE_RGB, 16,
                           Repeat({0, 0, 0, 0, 0, 0, 0xFE, 0xFE, 0x01, 0x01, 0x7F, 0x7F, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                   0, 0, 0})),
                      D3DFMT_X8R8G8B8, {0x7F, 0x01, 0xFE, 255}});
     cases.push_back({"rgba8",
-                     Spec(PNG_COLOR_TYPE_RGB_ALPHA, 8, Repeat({0, 0, 0, 0, 10, 20, 30, 40, 0, 0, 0, 0, 0, 0, 0, 0})),
+                     MakePng(PNG_COLOR_TYPE_RGB_ALPHA, 8, Repeat({0, 0, 0, 0, 10, 20, 30, 40, 0, 0, 0, 0, 0, 0, 0, 0})),
                      D3DFMT_A8R8G8B8, {30, 20, 10, 40}});
     cases.push_back({"rgba16",
-                     Spec(PNG_COLOR_TYPE_RGB_ALPHA, 16,
+                     MakePng(PNG_COLOR_TYPE_RGB_ALPHA, 16,
                           Repeat({0, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0x0A, 0x14, 0x14, 0x1E, 0x1E, 0x28, 0x28, 0, 0, 0, 0,
                                   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
                      D3DFMT_A8R8G8B8, {30, 20, 10, 40}});
-    PngSpec pal = Spec(PNG_COLOR_TYPE_PALETTE, 8, Repeat({0, 1, 0, 1}));
+    PngSpec pal = MakePng(PNG_COLOR_TYPE_PALETTE, 8, Repeat({0, 1, 0, 1}));
     pal.palette = {255, 0, 0, 0, 0, 255};
     cases.push_back({"palette", pal, D3DFMT_X8R8G8B8, {255, 0, 0, 255}});
     pal.trnsAlpha = {255, 100};
     cases.push_back({"palette_trns", pal, D3DFMT_A8R8G8B8, {255, 0, 0, 100}});
-    PngSpec pal4 = Spec(PNG_COLOR_TYPE_PALETTE, 4, Repeat({0x01, 0x00}));
+    PngSpec pal4 = MakePng(PNG_COLOR_TYPE_PALETTE, 4, Repeat({0x01, 0x00}));
     pal4.palette = {1, 2, 3, 4, 5, 6};
     cases.push_back({"palette4", pal4, D3DFMT_X8R8G8B8, {6, 5, 4, 255}});
-    PngSpec greyTrns = Spec(PNG_COLOR_TYPE_GRAY, 8, Repeat({10, 50, 30, 40}));
+    PngSpec greyTrns = MakePng(PNG_COLOR_TYPE_GRAY, 8, Repeat({10, 50, 30, 40}));
     greyTrns.trnsGrey = 50;
     cases.push_back({"grey_trns", greyTrns, D3DFMT_A8R8G8B8, {50, 50, 50, 0}});
-    PngSpec interlaced = cases[7].spec;
+    PngSpec interlaced = cases[7].png;
     interlaced.interlaced = true;
     cases.push_back({"rgb8_interlaced", interlaced, D3DFMT_X8R8G8B8, {30, 20, 10, 255}});
 
     for (const PngCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Loaded l = LoadBytes(dev, EncodePng(c.spec), std::string(c.name) + ".png");
+        const Loaded l = LoadBytes(dev, EncodePng(c.png), std::string(c.name) + ".png");
         ASSERT_EQ(l.hr, D3D_OK);
         EXPECT_EQ(l.format, c.format);
         EXPECT_EQ(l.pool, D3DPOOL_MANAGED);
@@ -262,7 +262,7 @@ TEST(TextureFromFile, JpegKinds) {
 
 TEST(TextureFromFile, FormatComesFromContentAndPathsMayUseBackslashes) {
     RecordingDevice dev;
-    const std::vector<uint8_t> png = EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 8, Repeat({1, 2, 3, 4})));
+    const std::vector<uint8_t> png = EncodePng(MakePng(PNG_COLOR_TYPE_GRAY, 8, Repeat({1, 2, 3, 4})));
     EXPECT_EQ(LoadBytes(dev, png, "really_a_png.jpg").hr, D3D_OK);
     EXPECT_EQ(LoadBytes(dev, EncodeJpeg(8, 8, 1, std::vector<uint8_t>(64, 7), 90, false), "noext").hr, D3D_OK);
 
@@ -282,7 +282,7 @@ TEST(TextureFromFile, FormatComesFromContentAndPathsMayUseBackslashes) {
 
 TEST(TextureFromFile, DeviceFailuresArePassedOnWithoutLeaks) {
     RecordingDevice dev;
-    const std::vector<uint8_t> png = EncodePng(Spec(PNG_COLOR_TYPE_GRAY, 8, Repeat({1, 2, 3, 4})));
+    const std::vector<uint8_t> png = EncodePng(MakePng(PNG_COLOR_TYPE_GRAY, 8, Repeat({1, 2, 3, 4})));
     dev.FailNext("CreateTexture", D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(LoadBytes(dev, png, "a.png").hr, D3DERR_OUTOFVIDEOMEMORY);
     dev.FailNext("Texture.LockRect", E_OUTOFMEMORY, 1, 1);  // the second level

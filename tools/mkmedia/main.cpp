@@ -22,11 +22,11 @@ namespace {
 
 void writeImages(const std::string& out, mk::Fonts& fonts)
 {
-    for (const mk::ImageSpec& spec : mk::imageSet()) {
-        const mk::Image img = mk::renderImage(spec, fonts);
-        const std::string path = out + "/" + spec.path;
-        if (spec.format == mk::Format::Jpeg) mk::writeJpeg(path, img, spec.width <= 32 ? 100 : 92);
-        else mk::writePng(path, img, spec.format == mk::Format::PngAlpha);
+    for (const mk::ImageSpec& item : mk::imageSet()) {
+        const mk::Image img = mk::renderImage(item, fonts);
+        const std::string path = out + "/" + item.path;
+        if (item.format == mk::Format::Jpeg) mk::writeJpeg(path, img, item.width <= 32 ? 100 : 92);
+        else mk::writePng(path, img, item.format == mk::Format::PngAlpha);
     }
 }
 

@@ -13,11 +13,11 @@ std::vector<ImageSpec> imageSet()
     return out;
 }
 
-Image renderImage(const ImageSpec& spec, Fonts& fonts)
+Image renderImage(const ImageSpec& item, Fonts& fonts)
 {
-    Image img = spec.paint(fonts);
-    if (img.width() != spec.width || img.height() != spec.height) img = resample(img, spec.width, spec.height);
-    if (spec.format != Format::PngAlpha)
+    Image img = item.paint(fonts);
+    if (img.width() != item.width || img.height() != item.height) img = resample(img, item.width, item.height);
+    if (item.format != Format::PngAlpha)
         for (Rgba& c : img.pixels()) c.a = 1;
     return img;
 }

@@ -24,8 +24,8 @@ struct ImageSpec {
 
 std::vector<ImageSpec> imageSet();
 
-// Paints spec and brings it to the file's size.
-Image renderImage(const ImageSpec& spec, Fonts& fonts);
+// Paints item and brings it to the file's size.
+Image renderImage(const ImageSpec& item, Fonts& fonts);
 
 // Per-scene recipe tables, concatenated by imageSet().
 void addSharedAndScene1(std::vector<ImageSpec>& out);
