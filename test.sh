@@ -5,10 +5,11 @@ set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
 vt_install_missing
-# The capture tool once more with AddressSanitizer and UndefinedBehaviorSanitizer,
-# for the whole-show run in the suite.
-VT_TARGETS=vantorel-capture vt_build "$VT_ROOT/build-asan" -DVT_SANITIZE=ON -DVT_BUILD_MEDIA=OFF -DVT_BUILD_TESTS=OFF
-vt_build "$VT_BUILD" -DVT_SANITIZED_CAPTURE="$VT_ROOT/build-asan/vantorel-capture"
+# The capture tool, the decoders' and the .x reader's tests once more with
+# AddressSanitizer and UndefinedBehaviorSanitizer; the suite runs them too.
+VT_TARGETS="vantorel-capture vt_d3dx8_tests vt_xfile_tests" \
+  vt_build "$VT_ROOT/build-asan" -DVT_SANITIZE=ON -DVT_BUILD_MEDIA=OFF -DVT_BUILD_TESTS=ON
+vt_build "$VT_BUILD" -DVT_SANITIZED_BUILD_DIR="$VT_ROOT/build-asan"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 ctest --test-dir "$VT_BUILD" --output-on-failure -j2 --timeout 900
