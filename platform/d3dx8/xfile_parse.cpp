@@ -116,6 +116,15 @@ private:
     }
     void Leave() { --depth_; }
 
+    // Past the separators: true (and the object left) at its closing brace.
+    bool CloseObject() {
+        SkipSeparators();
+        if (lex_.peek() != Tok::CBrace) return false;
+        lex_.next();
+        Leave();
+        return true;
+    }
+
     void SkipTemplate() {
         if (lex_.next().kind != Tok::Name) throw DataError("expected a template name");
         if (lex_.next().kind != Tok::OBrace) throw DataError("expected {");
@@ -219,14 +228,8 @@ private:
         f.parent = parent;
         scene_.frames.push_back(f);
         bool haveMatrix = false;
-        for (;;) {
-            SkipSeparators();
+        while (!CloseObject()) {
             Tok k = lex_.peek();
-            if (k == Tok::CBrace) {
-                lex_.next();
-                Leave();
-                break;
-            }
             if (k == Tok::OBrace) {
                 Reference();  // instanced meshes are not supported; ignored
                 continue;
@@ -354,14 +357,8 @@ private:
         }
         mesh.materials.clear();
         mesh.hasMaterialList = true;
-        for (;;) {
-            SkipSeparators();
+        while (!CloseObject()) {
             Tok k = lex_.peek();
-            if (k == Tok::CBrace) {
-                lex_.next();
-                Leave();
-                break;
-            }
             if (k == Tok::OBrace) {
                 std::string ref = Reference();
                 refs_.push_back({scene_.meshes.size(), mesh.materials.size(), ref});
@@ -391,14 +388,8 @@ private:
         m.power = Float();
         for (float& c : m.specular) c = Float();
         for (float& c : m.emissive) c = Float();
-        for (;;) {
-            SkipSeparators();
+        while (!CloseObject()) {
             Tok k = lex_.peek();
-            if (k == Tok::CBrace) {
-                lex_.next();
-                Leave();
-                break;
-            }
             if (k == Tok::OBrace) {
                 Reference();
             } else if (k == Tok::Name &&
