@@ -1,5 +1,7 @@
 #include "tests/support/recording_device.h"
 
+#include "platform/d3d8/d3d8_defaults.h"
+
 #include "tests/support/recording_internal.h"
 
 namespace vt::test {
@@ -37,42 +39,9 @@ RecordingDevice::RecordingDevice(const Options& options)
     core_->device = this;
     State& s = *state_;
     s.options = options;
-    DWORD* rs = s.renderStates;
-    rs[D3DRS_ZENABLE] = options.depthBuffer ? D3DZB_TRUE : D3DZB_FALSE;
-    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    rs[D3DRS_ZWRITEENABLE] = TRUE;
-    rs[D3DRS_LASTPIXEL] = TRUE;
-    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_FOGEND] = static_cast<DWORD>(FloatBits(1.0f));
-    rs[D3DRS_FOGDENSITY] = static_cast<DWORD>(FloatBits(1.0f));
-    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_LIGHTING] = TRUE;
-    rs[D3DRS_COLORVERTEX] = TRUE;
-    rs[D3DRS_LOCALVIEWER] = TRUE;
-    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-    rs[D3DRS_POINTSIZE] = static_cast<DWORD>(FloatBits(1.0f));
-    rs[D3DRS_CLIPPING] = TRUE;
-    rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-    rs[D3DRS_COLORWRITEENABLE] = 0xF;
-    for (DWORD i = 0; i < kStages; ++i) {
-        DWORD* ts = s.stageStates[i];
-        ts[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        ts[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        ts[D3DTSS_COLORARG1] = ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_COLORARG2] = ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_TEXCOORDINDEX] = i;
-        ts[D3DTSS_ADDRESSU] = ts[D3DTSS_ADDRESSV] = ts[D3DTSS_ADDRESSW] = D3DTADDRESS_WRAP;
-        ts[D3DTSS_MAGFILTER] = ts[D3DTSS_MINFILTER] = D3DTEXF_POINT;
-        ts[D3DTSS_MIPFILTER] = D3DTEXF_NONE;
-        ts[D3DTSS_MAXANISOTROPY] = 1;
-        ts[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
-    }
+    d3d8::FillDefaultRenderStates(s.renderStates, options.depthBuffer ? TRUE : FALSE);
+    for (DWORD i = 0; i < kStages; ++i)
+        d3d8::FillDefaultStageStates(s.stageStates[i], i);
     s.viewport = {0, 0, options.width, options.height, 0.0f, 1.0f};
     for (int i = 0; i < 256; ++i) {
         s.gamma.red[i] = s.gamma.green[i] = s.gamma.blue[i] = static_cast<WORD>(i * 257);
