@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "gfx/stage_state.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
@@ -20,13 +21,6 @@ static const float BEAD_RATE_TRAIL = 1.5f;
 static const float BEAD_RATE_SPIRAL = 0.5f;
 static const float BEAD_YAW = -1.1f;
 static const float BEAD_ROLL = -1.9f;
-
-// Camera-space normal (x, y) to sphere-map texture coordinates
-// (0.5 x + 0.5, 0.5 - 0.5 y).
-static const D3DXMATRIX SPHERE_MAP_MATRIX(0.5f, 0.0f, 0.0f, 0.0f,
-                                          0.0f, -0.5f, 0.0f, 0.0f,
-                                          0.0f, 0.0f, 1.0f, 0.0f,
-                                          0.5f, 0.5f, 0.0f, 1.0f);
 
 static CXFileMesh* NewStarMesh()
 {
@@ -120,9 +114,7 @@ HRESULT CStarEffect::Render()
     D3DXMatrixRotationYawPitchRoll(&matWorld, 0.5f * t, 0.0f, 0.0f);
     g_pd3dDevice->SetTransform(D3DTS_WORLD, &matWorld);
 
-    g_pd3dDevice->SetTransform(D3DTS_TEXTURE0, &SPHERE_MAP_MATRIX);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    SetSphereMapTexGen();
     g_pd3dDevice->SetTexture(0, m_pEnvTexture);
 
     // Materials are off: every subset draws with the environment texture.
@@ -149,8 +141,7 @@ HRESULT CStarEffect::Render()
         g_pd3dDevice->SetTransform(D3DTS_VIEW, g_Camera.GetViewMatrix(&matView));
     }
 
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    EndTexGen();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "gfx/fade.h"
+#include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -257,16 +258,9 @@ HRESULT CMetaballs::Render()
     g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     g_pd3dDevice->SetTransform(D3DTS_VIEW, g_Camera.GetViewMatrix(&matView));
 
-    // Sphere map: u = 0.5 nx + 0.5, v = 0.5 - 0.5 ny of the camera-space normal.
-    const D3DXMATRIX matSphere(0.5f, 0.0f, 0.0f, 0.0f,   //
-                               0.0f, -0.5f, 0.0f, 0.0f,  //
-                               0.0f, 0.0f, 1.0f, 0.0f,   //
-                               0.5f, 0.5f, 0.0f, 1.0f);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRROR);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_MIRROR);
-    g_pd3dDevice->SetTransform(D3DTS_TEXTURE0, &matSphere);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    SetSphereMapTexGen();
 
     // A surface of no triangles has nothing to draw (and a zero-count draw
     // is an invalid call).
@@ -276,8 +270,7 @@ HRESULT CMetaballs::Render()
             return hr;
     }
 
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    EndTexGen();
     g_pd3dDevice->SetTexture(0, NULL);
     return S_OK;
 }

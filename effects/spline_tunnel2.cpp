@@ -160,14 +160,9 @@ HRESULT CTunnel2::RenderTunnel2()
     GetDefaultMaterial(&m_Material);
     g_pd3dDevice->SetMaterial(&m_Material);
 
-    // Sphere map: (u, v) = (0.5 nx + 0.5, -0.5 ny + 0.5) of the camera-space normal.
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_ADDRESSU, D3DTADDRESS_MIRROR);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_MIRROR);
-    const D3DXMATRIX matSphere(0.5f, 0.0f, 0.0f, 0.0f, 0.0f, -0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.5f, 0.5f,
-                               0.0f, 1.0f);
-    g_pd3dDevice->SetTransform(D3DTS_TEXTURE0, &matSphere);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    SetSphereMapTexGen();
 
     g_pd3dDevice->SetTexture(0, m_pTexture);
     g_pd3dDevice->SetVertexShader(FVF_TUNNEL2VERTEX);
@@ -178,8 +173,7 @@ HRESULT CTunnel2::RenderTunnel2()
     if (FAILED(hr))
         return hr;
 
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    g_pd3dDevice->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    EndTexGen();
     g_pd3dDevice->SetTexture(0, NULL);
     return S_OK;
 }
