@@ -35,7 +35,10 @@ vt_install_missing() {
 # vt_build DIR [cmake options...]; VT_TARGETS limits what is built.
 vt_build() {
   local dir="$1"; shift
-  cmake -S "$VT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  # ccache, where installed, lets several build trees share their compiles.
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$VT_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   local targets=()
   [[ -n "${VT_TARGETS:-}" ]] && targets=(--target $VT_TARGETS)
   cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
