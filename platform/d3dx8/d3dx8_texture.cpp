@@ -101,11 +101,19 @@ Taps MakeTaps(uint32_t src, uint32_t dst) {
 std::vector<uint8_t> ResizeTriangle(const uint8_t* src, uint32_t sw, uint32_t sh, uint32_t dw, uint32_t dh) {
     if (sw == dw && sh == dh) return std::vector<uint8_t>(src, src + static_cast<size_t>(sw) * sh * 4);
     const Taps tx = MakeTaps(sw, dw), ty = MakeTaps(sh, dh);
-    // Horizontal pass into floats (sh rows of dw pixels), then vertical.
-    std::vector<float> mid(static_cast<size_t>(sh) * dw * 4);
-    for (uint32_t y = 0; y < sh; ++y) {
-        const uint8_t* row = src + static_cast<size_t>(y) * sw * 4;
-        float* out = mid.data() + static_cast<size_t>(y) * dw * 4;
+    // Horizontal pass into float rows, then vertical. The source rows an
+    // output row needs are a window that only moves down, so the filtered
+    // rows live in a ring just large enough for the widest window.
+    uint32_t ring = 1;
+    for (uint32_t n : ty.count) ring = std::max(ring, n);
+    const size_t rowFloats = static_cast<size_t>(dw) * 4;
+    std::vector<float> rows(ring * rowFloats);
+    std::vector<int64_t> held(ring, -1);  // source row in each ring slot
+    auto filtered = [&](uint32_t sy) -> const float* {
+        float* out = rows.data() + (sy % ring) * rowFloats;
+        if (held[sy % ring] == sy) return out;
+        held[sy % ring] = sy;
+        const uint8_t* row = src + static_cast<size_t>(sy) * sw * 4;
         for (uint32_t x = 0; x < dw; ++x) {
             float acc[4] = {0, 0, 0, 0};
             const float* w = tx.weights.data() + tx.offset[x];
@@ -115,40 +123,42 @@ std::vector<uint8_t> ResizeTriangle(const uint8_t* src, uint32_t sw, uint32_t sh
             }
             std::copy(acc, acc + 4, out + static_cast<size_t>(x) * 4);
         }
-    }
+        return out;
+    };
     std::vector<uint8_t> dst(static_cast<size_t>(dw) * dh * 4);
+    std::vector<const float*> taps(ring);
     for (uint32_t y = 0; y < dh; ++y) {
         const float* w = ty.weights.data() + ty.offset[y];
-        uint8_t* out = dst.data() + static_cast<size_t>(y) * dw * 4;
-        for (uint32_t x = 0; x < dw * 4; ++x) {
+        for (uint32_t k = 0; k < ty.count[y]; ++k) taps[k] = filtered(ty.first[y] + k);
+        uint8_t* out = dst.data() + static_cast<size_t>(y) * rowFloats;
+        for (size_t x = 0; x < rowFloats; ++x) {
             float acc = 0.0f;
-            for (uint32_t k = 0; k < ty.count[y]; ++k)
-                acc += w[k] * mid[(static_cast<size_t>(ty.first[y] + k) * dw) * 4 + x];
+            for (uint32_t k = 0; k < ty.count[y]; ++k) acc += w[k] * taps[k][x];
             out[x] = static_cast<uint8_t>(std::clamp(std::lround(acc), 0l, 255l));
         }
     }
     return dst;
 }
 
-std::vector<uint8_t> HalveBox(const uint8_t* src, uint32_t sw, uint32_t sh, uint32_t* dw, uint32_t* dh) {
+void HalveBox(uint8_t* pixels, uint32_t sw, uint32_t sh, uint32_t* dw, uint32_t* dh) {
     const uint32_t w = std::max(1u, sw / 2), h = std::max(1u, sh / 2);
     const uint32_t fx = sw > 1 ? 2 : 1, fy = sh > 1 ? 2 : 1;  // parents per axis
-    std::vector<uint8_t> dst(static_cast<size_t>(w) * h * 4);
+    const uint32_t n = fx * fy;
+    // Every pixel's parents lie at or after its own position and after
+    // everything written before it, so the level can shrink in place.
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                uint32_t sum = 0;
-                for (uint32_t j = 0; j < fy; ++j)
-                    for (uint32_t i = 0; i < fx; ++i)
-                        sum += src[((static_cast<size_t>(y) * fy + j) * sw + x * fx + i) * 4 + c];
-                const uint32_t n = fx * fy;
-                dst[(static_cast<size_t>(y) * w + x) * 4 + c] = static_cast<uint8_t>((sum + n / 2) / n);
-            }
+            uint32_t sum[4] = {0, 0, 0, 0};
+            for (uint32_t j = 0; j < fy; ++j)
+                for (uint32_t i = 0; i < fx; ++i)
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += pixels[((static_cast<size_t>(y) * fy + j) * sw + x * fx + i) * 4 + c];
+            for (int c = 0; c < 4; ++c)
+                pixels[(static_cast<size_t>(y) * w + x) * 4 + c] = static_cast<uint8_t>((sum[c] + n / 2) / n);
         }
     }
     *dw = w;
     *dh = h;
-    return dst;
 }
 
 namespace {
@@ -168,6 +178,8 @@ HRESULT UploadLevel(IDirect3DTexture8* tex, UINT level, const uint8_t* pixels, u
     return tex->UnlockRect(level);
 }
 
+// Holds at most the texture and one buffer of its top level's size (two
+// while a stretched image is resampled, before the texture exists).
 HRESULT CreateTexture(IDirect3DDevice8* device, DecodedImage& img, IDirect3DTexture8** ppTexture) {
     const uint32_t w = CeilPow2(img.width), h = CeilPow2(img.height);
     std::vector<uint8_t> level;
@@ -179,6 +191,7 @@ HRESULT CreateTexture(IDirect3DDevice8* device, DecodedImage& img, IDirect3DText
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+    std::vector<uint8_t>().swap(img.pixels);
     if (!img.hasAlpha)
         for (size_t i = 3; i < level.size(); i += 4) level[i] = 255;
     IDirect3DTexture8* tex = nullptr;
@@ -187,13 +200,9 @@ HRESULT CreateTexture(IDirect3DDevice8* device, DecodedImage& img, IDirect3DText
     if (FAILED(hr)) return hr;
     const UINT levels = tex->GetLevelCount();
     uint32_t lw = w, lh = h;
-    try {
-        for (UINT i = 0; i < levels && SUCCEEDED(hr); ++i) {
-            if (i > 0) level = HalveBox(level.data(), lw, lh, &lw, &lh);
-            hr = UploadLevel(tex, i, level.data(), lw, lh);
-        }
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
+    for (UINT i = 0; i < levels && SUCCEEDED(hr); ++i) {
+        if (i > 0) HalveBox(level.data(), lw, lh, &lw, &lh);
+        hr = UploadLevel(tex, i, level.data(), lw, lh);
     }
     if (FAILED(hr)) {
         tex->Release();

@@ -1,8 +1,9 @@
 // PNG (libpng) and JPEG (libjpeg) decoding into B,G,R,A pixels.
 //
 // Both libraries report errors by longjmp. The functions that call setjmp
-// hold only plain data (no object with a destructor lives across it); their
-// pixel memory comes from malloc and is handed to C++ ownership afterwards.
+// hold only plain data (no object with a destructor lives across it); they
+// decode straight into the caller's pixel vector, sized once the header has
+// been read and the size allowed, so that no second copy of the image exists.
 
 #include "platform/d3dx8/image_decode.h"
 
@@ -10,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <new>
 
 #include <jpeglib.h>
 #include <png.h>
@@ -21,9 +22,9 @@ namespace {
 
 enum RawStatus { kRawOk = 0, kRawInvalid = 1, kRawNoMemory = 2 };
 
-// What a decoder hands back: malloc'd pixels, owned by the caller.
+// What a decoder hands back; `pixels` belongs to the caller.
 struct RawImage {
-    uint8_t* pixels;
+    std::vector<uint8_t>* pixels;
     uint32_t width;
     uint32_t height;
     int hasAlpha;
@@ -34,15 +35,21 @@ bool SizeAllowed(uint64_t w, uint64_t h) {
     return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide && w * h <= kMaxImagePixels;
 }
 
-HRESULT Finish(RawImage& raw, DecodedImage& out) {
-    std::unique_ptr<uint8_t, decltype(&std::free)> owned(raw.pixels, &std::free);
-    if (raw.status == kRawNoMemory) return E_OUTOFMEMORY;
-    if (raw.status != kRawOk || !owned) return D3DXERR_INVALIDDATA;
-    const size_t bytes = static_cast<size_t>(raw.width) * raw.height * 4;
+// Sizes the caller's buffer for w x h pixels; null when memory is short.
+uint8_t* PixelBuffer(std::vector<uint8_t>* pixels, uint32_t w, uint32_t h) noexcept {
     try {
-        out.pixels.assign(owned.get(), owned.get() + bytes);
+        pixels->resize(static_cast<size_t>(w) * h * 4);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        return nullptr;
+    }
+    return pixels->data();
+}
+
+HRESULT Finish(const RawImage& raw, DecodedImage& out) {
+    const size_t bytes = static_cast<size_t>(raw.width) * raw.height * 4;
+    if (raw.status != kRawOk || bytes == 0 || out.pixels.size() != bytes) {
+        std::vector<uint8_t>().swap(out.pixels);
+        return raw.status == kRawNoMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
     }
     out.width = raw.width;
     out.height = raw.height;
@@ -110,13 +117,13 @@ void DecodePngRaw(const uint8_t* data, size_t size, RawImage* out) {
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4) png_error(png, "layout");
 
-    out->pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * h * 4));
+    uint8_t* pixels = PixelBuffer(out->pixels, w, h);
     rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * h));
-    if (!out->pixels || !rows) {
+    if (!pixels || !rows) {
         out->status = kRawNoMemory;
         png_error(png, "memory");
     }
-    for (png_uint_32 y = 0; y < h; ++y) rows[y] = out->pixels + static_cast<size_t>(y) * w * 4;
+    for (png_uint_32 y = 0; y < h; ++y) rows[y] = pixels + static_cast<size_t>(y) * w * 4;
     png_read_image(png, rows);
     png_read_end(png, nullptr);  // a file cut before its end marker is broken
 
@@ -199,21 +206,19 @@ void DecodeJpegRaw(const uint8_t* data, size_t size, RawImage* out) {
         jpeg_destroy_decompress(&cinfo);
         return;
     }
-    out->pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * h * 4));
-    row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * 4));
-    if (!out->pixels || !row) {
+    uint8_t* pixels = PixelBuffer(out->pixels, w, h);
+    // CMYK rows go through a row of their own; B,G,R,A lands in place.
+    if (cmyk) row = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * 4));
+    if (!pixels || (cmyk && !row)) {
         out->status = kRawNoMemory;
         std::longjmp(err.jump, 1);
     }
     while (cinfo.output_scanline < h) {
         const uint32_t y = cinfo.output_scanline;
-        JSAMPROW line = row;
+        uint8_t* dst = pixels + static_cast<size_t>(y) * w * 4;
+        JSAMPROW line = cmyk ? row : dst;
         if (jpeg_read_scanlines(&cinfo, &line, 1) != 1) std::longjmp(err.jump, 1);
-        uint8_t* dst = out->pixels + static_cast<size_t>(y) * w * 4;
-        if (!cmyk) {
-            std::memcpy(dst, row, static_cast<size_t>(w) * 4);
-            continue;
-        }
+        if (!cmyk) continue;
         for (uint32_t x = 0; x < w; ++x) {
             // Adobe files store CMYK inverted: R = C * K / 255; others R = (255-C)(255-K)/255.
             uint32_t c = row[x * 4], m = row[x * 4 + 1], yl = row[x * 4 + 2], k = row[x * 4 + 3];
@@ -243,14 +248,14 @@ void DecodeJpegRaw(const uint8_t* data, size_t size, RawImage* out) {
 
 HRESULT DecodePng(const uint8_t* data, size_t size, DecodedImage& out) {
     if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return D3DXERR_INVALIDDATA;
-    RawImage raw = {nullptr, 0, 0, 0, kRawOk};
+    RawImage raw = {&out.pixels, 0, 0, 0, kRawOk};
     DecodePngRaw(data, size, &raw);
     return Finish(raw, out);
 }
 
 HRESULT DecodeJpeg(const uint8_t* data, size_t size, DecodedImage& out) {
     if (!data || size < 3 || data[0] != 0xFF || data[1] != 0xD8 || data[2] != 0xFF) return D3DXERR_INVALIDDATA;
-    RawImage raw = {nullptr, 0, 0, 0, kRawOk};
+    RawImage raw = {&out.pixels, 0, 0, 0, kRawOk};
     DecodeJpegRaw(data, size, &raw);
     return Finish(raw, out);
 }
