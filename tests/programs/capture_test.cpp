@@ -81,7 +81,8 @@ protected:
 TEST_F(CaptureProgram, BadCommandLinesExitWithTwoAndTheUsage)
 {
     const char* bad[] = {"--bogus", "--fps", "--fps 0", "--fps -3", "--fps abc", "--at", "--at 1x",
-                         "--at -1", "--until 0", "--media", "--at 297", "--at 1e309"};
+                         "--at -1", "--until 0", "--media", "--at 297", "--at 1e309",
+                         "--loading", "--loading ''"};
     for (const char* args : bad) {
         ProgramRun run = Capture(args);
         EXPECT_EQ(run.status, 2) << args;
@@ -115,6 +116,53 @@ TEST_F(CaptureProgram, FramesBeforeTheFirstSceneAreBlackButThePixel)
     }
 }
 
+// The loading frame is the loading image over the whole screen: no black
+// border and not the pixel quad every show frame has in its corner. Asked
+// for alone it renders no show frame; with --at it comes besides the frames.
+TEST_F(CaptureProgram, LoadingFrameIsSavedBeforeAnyShowFrame)
+{
+    RequireMedia();
+    ProgramRun alone = Capture(Media() + " --loading " + (out / "alone" / "loading.png").string() + " --out " +
+                               (out / "alone").string());
+    ASSERT_EQ(alone.status, 0) << alone.output;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out / "alone"))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"loading.png"});
+
+    Image image;
+    ASSERT_TRUE(ReadPng(out / "alone" / "loading.png", image));
+    ASSERT_EQ(image.width, 1024u);
+    ASSERT_EQ(image.height, 768u);
+    EXPECT_LT(image.At(0, 0)[0] + image.At(0, 0)[1] + image.At(0, 0)[2], 3 * 200) << "a show frame's pixel quad";
+    // Every row and column of the screen holds some picture.
+    for (unsigned y = 0; y < image.height; y += 16) {
+        unsigned lit = 0;
+        for (unsigned x = 0; x < image.width; x++)
+            lit += (image.At(x, y)[0] | image.At(x, y)[1] | image.At(x, y)[2]) != 0;
+        EXPECT_GT(lit, image.width / 2) << "row " << y;
+    }
+    for (unsigned x = 0; x < image.width; x += 16) {
+        unsigned lit = 0;
+        for (unsigned y = 0; y < image.height; y++)
+            lit += (image.At(x, y)[0] | image.At(x, y)[1] | image.At(x, y)[2]) != 0;
+        EXPECT_GT(lit, image.height / 2) << "column " << x;
+    }
+
+    ProgramRun both = Capture(Media() + " --fps 10 --at 1 --loading " + (out / "both" / "loading.png").string() +
+                              " --out " + (out / "both").string());
+    ASSERT_EQ(both.status, 0) << both.output;
+    Image again, frame;
+    ASSERT_TRUE(ReadPng(out / "both" / "loading.png", again));
+    EXPECT_TRUE(again.rgb == image.rgb) << "the loading frame depends on what else is captured";
+    ASSERT_TRUE(ReadPng(out / "both" / "frame_0001.000.png", frame));
+    EXPECT_FALSE(frame.rgb == image.rgb);
+
+    ProgramRun unwritable = Capture(Media() + " --loading /proc/vantorel/loading.png");
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.output.find("cannot write /proc/vantorel/loading.png"), std::string::npos) << unwritable.output;
+}
+
 TEST_F(CaptureProgram, TheShowEndsOnTheFirstFrameAtItsEnd)
 {
     RequireMedia();
@@ -144,10 +192,12 @@ TEST_F(CaptureProgram, MissingMediaFailsWithTheMessageAndExitOne)
 {
     const fs::path empty = out / "empty";
     fs::create_directories(empty);
-    ProgramRun run = Capture("--media " + empty.string() + " --fps 10 --at 1 --out " + out.string());
+    ProgramRun run = Capture("--media " + empty.string() + " --fps 10 --at 1 --out " + out.string() +
+                             " --loading " + (out / "loading.png").string());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("Could not load required media."), std::string::npos) << run.output;
     EXPECT_FALSE(fs::exists(out / "frame_0001.000.png"));
+    EXPECT_FALSE(fs::exists(out / "loading.png"));
 }
 
 }  // namespace

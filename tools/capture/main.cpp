@@ -49,6 +49,22 @@ struct Capture {
         return true;
     }
 
+    // What the window showed while the media loaded: the only frame presented
+    // before the clock starts.
+    bool SaveLoadingFrame()
+    {
+        UINT w = 0, h = 0;
+        if (FAILED(vt::d3d8::ReadPresentedImage(g_pd3dDevice, rgb, w, h))) {
+            std::fprintf(stderr, "vantorel-capture: no frame was presented while loading\n");
+            return false;
+        }
+        if (!WritePng(options.loadingFile, rgb.data(), w, h)) {
+            std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.loadingFile.c_str());
+            return false;
+        }
+        return true;
+    }
+
     bool AddVideoFrame()
     {
         UINT w = 0, h = 0;
@@ -81,9 +97,12 @@ int main(int argc, char** argv)
     options.outDir = Absolute(options.outDir);
     options.videoFile = Absolute(options.videoFile);
     options.statsFile = Absolute(options.statsFile);
+    options.loadingFile = Absolute(options.loadingFile);
     std::error_code ec;
     if (!options.at.empty())
         fs::create_directories(options.outDir, ec);
+    if (!options.loadingFile.empty())
+        fs::create_directories(fs::path(options.loadingFile).parent_path(), ec);
     if (chdir(options.mediaDir.c_str()) != 0) {
         std::fprintf(stderr, "vantorel-capture: cannot enter media folder %s\n", options.mediaDir.c_str());
         return 1;
@@ -108,6 +127,9 @@ int main(int argc, char** argv)
         vt::win32::Shutdown();
         return 1;
     }
+
+    if (!options.loadingFile.empty() && !capture.SaveLoadingFrame())
+        capture.failures++;
 
     if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
         std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");

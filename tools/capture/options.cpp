@@ -13,15 +13,17 @@ namespace vt::capture {
 const char* UsageText()
 {
     return "usage: vantorel-capture [--media DIR] [--fps F] [--at T]... [--out DIR] [--until T]\n"
-           "                        [--video FILE] [--stats FILE]\n"
+           "                        [--video FILE] [--stats FILE] [--loading FILE]\n"
            "  --media DIR   folder holding data/ and intro.mp3 (default: the working directory)\n"
            "  --fps F       frames per second of show time (default 60)\n"
            "  --at T        also render show time T exactly and save OUT/frame_TTTT.TTT.png\n"
            "  --out DIR     folder for the PNG frames (default .)\n"
            "  --until T     stop before show time T (default: the show's end, or after the\n"
-           "                last --at when only --at is given)\n"
+           "                last --at when only --at and --loading are given)\n"
            "  --video FILE  encode every frame with the music into FILE (ffmpeg)\n"
-           "  --stats FILE  one CSV row per frame: time, scene, milliseconds, draw calls\n";
+           "  --stats FILE  one CSV row per frame: time, scene, milliseconds, draw calls\n"
+           "  --loading FILE  save the frame shown while the media load as PNG (alone, it\n"
+           "                renders no show frame)\n";
 }
 
 // A finite number, the whole argument.
@@ -50,16 +52,19 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         };
         const char* v = nullptr;
         double number = 0.0;
-        if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats") {
+        if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading") {
             if (!value(v))
                 return std::nullopt;
             if (*v == '\0') {
                 error = "empty value for " + arg;
                 return std::nullopt;
             }
-            (arg == "--media" ? options.mediaDir
-                              : arg == "--out" ? options.outDir
-                                               : arg == "--video" ? options.videoFile : options.statsFile) = v;
+            std::string* target = arg == "--media"   ? &options.mediaDir
+                                  : arg == "--out"   ? &options.outDir
+                                  : arg == "--video" ? &options.videoFile
+                                  : arg == "--stats" ? &options.statsFile
+                                                     : &options.loadingFile;
+            *target = v;
         } else if (arg == "--fps" || arg == "--at" || arg == "--until") {
             if (!value(v))
                 return std::nullopt;
@@ -100,9 +105,10 @@ double StopTime(const Options& options, double showEnd)
 {
     if (options.until)
         return std::min(*options.until, showEnd);
-    const bool onlyAt = !options.at.empty() && options.videoFile.empty() && options.statsFile.empty();
-    if (onlyAt)
-        return std::min(std::nextafter(options.at.back(), INFINITY), showEnd);
+    const bool onlyPictures = (!options.at.empty() || !options.loadingFile.empty()) && options.videoFile.empty() &&
+                              options.statsFile.empty();
+    if (onlyPictures)
+        return options.at.empty() ? 0.0 : std::min(std::nextafter(options.at.back(), INFINITY), showEnd);
     return showEnd;
 }
 

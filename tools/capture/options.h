@@ -15,13 +15,15 @@ struct Options {
     std::optional<double> until;
     std::string videoFile;
     std::string statsFile;
+    std::string loadingFile;  // the frame presented while loading, as PNG
 };
 
 // Parses argv; on failure returns nullopt and sets `error` to one line.
 std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);
 const char* UsageText();
 
-// Show time at which rendering stops (exclusive) for these options.
+// Show time at which rendering stops (exclusive) for these options: 0 when
+// the loading frame is all that was asked for.
 double StopTime(const Options& options, double showEnd);
 
 // The times to render, in order: k / fps for k = 0, 1, ... below `stop`,
