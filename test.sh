@@ -9,7 +9,10 @@ vt_install_missing
 # AddressSanitizer and UndefinedBehaviorSanitizer; the suite runs them too.
 VT_TARGETS="vantorel-capture vt_d3dx8_tests vt_xfile_tests" \
   vt_build "$VT_ROOT/build-asan" -DVT_SANITIZE=ON -DVT_BUILD_MEDIA=OFF -DVT_BUILD_TESTS=ON
-vt_build "$VT_BUILD" -DVT_SANITIZED_BUILD_DIR="$VT_ROOT/build-asan"
+# The fuzz targets, built with clang, libFuzzer and the sanitizers; the
+# suite runs each for about 30 s.
+vt_build "$VT_ROOT/build-fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVT_FUZZ=ON
+vt_build "$VT_BUILD" -DVT_SANITIZED_BUILD_DIR="$VT_ROOT/build-asan" -DVT_FUZZ_BUILD_DIR="$VT_ROOT/build-fuzz"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 ctest --test-dir "$VT_BUILD" --output-on-failure -j2 --timeout 900

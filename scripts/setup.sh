@@ -12,7 +12,7 @@ VT_PACKAGES=(
   libpng-dev libjpeg-dev zlib1g-dev
   libmpg123-dev libkissfft-dev
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 libmp3lame-dev
-  libgtest-dev googletest
+  libgtest-dev googletest clang libclang-rt-14-dev
   ffmpeg xvfb xauth xdotool libx11-dev
 )
 
