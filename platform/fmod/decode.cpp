@@ -25,7 +25,10 @@ Handle OpenDecoder(const std::string& path) {
     Handle h(mpg123_new(nullptr, &err));
     if (!h) return nullptr;
     // Quiet: a bad file is the caller's silent "null", not a console message.
-    mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_STEREO, 0);
+    // ID3v2 tags are skipped unread: parsing one means allocating the size
+    // its header claims (up to 256 MB) before finding that the file is short.
+    mpg123_param(h.get(), MPG123_ADD_FLAGS,
+                 MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_STEREO | MPG123_SKIP_ID3V2, 0);
     // Accept every rate, but only 16-bit stereo output.
     mpg123_format_none(h.get());
     const long* rates = nullptr;

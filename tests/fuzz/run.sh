@@ -48,12 +48,13 @@ fi
 
 # Per target: media patterns, then libFuzzer's limits. The image limits
 # leave room for the largest accepted image (4096 x 4096: texture and one
-# buffer, about 150 MB) under the sanitizers.
+# buffer, about 150 MB) under the sanitizers; any single allocation larger
+# than what an accepted input needs counts as a finding.
 case $target in
-    image) kinds=("*.png" "*.jpg" "*.jpeg"); limits=(-timeout=20 -rss_limit_mb=1024) ;;
-    xfile) kinds=("*.x"); limits=(-timeout=20 -rss_limit_mb=2048) ;;
+    image) kinds=("*.png" "*.jpg" "*.jpeg"); limits=(-timeout=20 -rss_limit_mb=1024 -malloc_limit_mb=256) ;;
+    xfile) kinds=("*.x"); limits=(-timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=512) ;;
     # The show's music runs for minutes; its first 64 KB are plenty of seed.
-    music) kinds=("*.mp3"); limits=(-timeout=20 -rss_limit_mb=1024 -max_len=65536) ;;
+    music) kinds=("*.mp3"); limits=(-timeout=20 -rss_limit_mb=1024 -malloc_limit_mb=128 -max_len=65536) ;;
     *) usage ;;
 esac
 
