@@ -29,7 +29,7 @@ static const char* const SCENE2_LAYER_FILES[TUNNEL_LAYERS] = {
     "data\\bitmaps\\scene02\\plasma2.png",
 };
 
-static BOOL s_bScene2First = TRUE;
+BOOL g_bScene2Start = TRUE;
 
 HRESULT LoadScene2()
 {
@@ -83,13 +83,13 @@ void ReleaseScene2()
 HRESULT Scene2(float fShowTime)
 {
     const float u = fShowTime - SCENE2_START;
-    if (s_bScene2First) {
+    if (g_bScene2Start) {
         // White ambient on the white material saturates every vertex: each
         // layer shows its texture at its own alpha, fogged to black.
         SetUpTunnelScene(6, TRUE, TRUE);
         SetCullMode(D3DCULL_CCW);
         g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-        s_bScene2First = FALSE;
+        g_bScene2Start = FALSE;
     }
 
     HRESULT hr;

@@ -7,6 +7,7 @@
 #include "gfx/texture_display.h"
 #include "scenes/scene03.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
@@ -37,12 +38,13 @@ HRESULT DrawScene3Panel(float fTime)
     return S_OK;
 }
 
+BOOL g_bScene3Start = TRUE;
+
 HRESULT Scene3(float fShowTime)
 {
-    static BOOL s_bFirstFrame = TRUE;
     const float u = fShowTime - SCENE3_START;
 
-    if (s_bFirstFrame) {
+    if (g_bScene3Start) {
         // Replaced on this same frame by the lattice's own camera path.
         g_Camera.SetView(D3DXVECTOR3(75.0f, 150.0f, -350.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f),
                          D3DXVECTOR3(0.0f, 1.0f, 0.0f));
@@ -58,7 +60,7 @@ HRESULT Scene3(float fShowTime)
         SetCullMode(D3DCULL_NONE);
         g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
         g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-        s_bFirstFrame = FALSE;
+        g_bScene3Start = FALSE;
     }
 
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);

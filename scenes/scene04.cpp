@@ -78,12 +78,13 @@ static void DrawScene4Outlines(float tau)
     }
 }
 
+BOOL g_bScene4Start = TRUE;
+
 HRESULT Scene4(float t)
 {
-    static BOOL s_bFirstFrame = TRUE;
     const float tau = t - SCENE4_START;
 
-    if (s_bFirstFrame) {
+    if (g_bScene4Start) {
         g_Camera.SetView(D3DXVECTOR3(0.0f, 0.0f, 150.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 1.0f, 0.0f));
         g_Camera.SetProjection(D3DX_PI / 4, g_fAspect, 1.0f, 500.0f);
         D3DXMATRIX mat;
@@ -97,7 +98,7 @@ HRESULT Scene4(float t)
         g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, FALSE);
         SetCullMode(D3DCULL_CCW);
         g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-        s_bFirstFrame = FALSE;
+        g_bScene4Start = FALSE;
     }
 
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);

@@ -37,7 +37,7 @@ static const SYMBOLSTRIP SCENE5_STRIPS[4] = {
     {&g_pSymbol4, 710.0f, 0.1f},
 };
 
-static BOOL s_bScene5First = TRUE;
+BOOL g_bScene5Start = TRUE;
 
 HRESULT LoadScene5()
 {
@@ -80,7 +80,7 @@ void ReleaseScene5()
 HRESULT Scene5(float fShowTime)
 {
     const float u = fShowTime - SCENE5_START;
-    if (s_bScene5First) {
+    if (g_bScene5Start) {
         // The tunnel's camera replaces the view on this frame; the projection
         // stays. Lighting is off only until the swarm's first draw; either way
         // the tunnel comes out opaque white under its sphere map.
@@ -91,7 +91,7 @@ HRESULT Scene5(float fShowTime)
         FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), TRUE);
         SetCullMode(D3DCULL_CCW);
         g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-        s_bScene5First = FALSE;
+        g_bScene5Start = FALSE;
     }
 
     HRESULT hr;

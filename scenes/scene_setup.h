@@ -6,11 +6,18 @@
 #include "platform/d3dx8/d3dx8.h"
 
 // Each scene's first-frame flag: TRUE until its one-time set-up has run.
+extern BOOL g_bScene1Start;
+extern BOOL g_bScene2Start;
+extern BOOL g_bScene3Start;
+extern BOOL g_bScene4Start;
+extern BOOL g_bScene5Start;
 extern BOOL g_bScene6Start;
 extern BOOL g_bScene7Start;
 extern BOOL g_bScene8Start;
 extern BOOL g_bScene9Start;
 extern BOOL g_bScene10Start;
+// Scene 1 draws the water and the fireflies until the title card.
+extern BOOL g_bWaterVisible;
 
 // The camera looking from vEye at vTarget with a 45-degree view, far plane
 // 500; its matrices handed to the device with the identity world.

@@ -1,10 +1,14 @@
 // Start values of the show's shared state.
 #include <new>
 
+#include "effects/fireflies.h"
+#include "effects/spline_tunnel.h"
+#include "effects/spline_tunnel2.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "shell/app.h"
 #include "shell/d3d_setup.h"
+#include "scenes/scene_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
 #include "util/xfile_mesh.h"
@@ -14,10 +18,7 @@ HRESULT InitGlobals()
     g_pD3D = NULL;
     g_pd3dDevice = NULL;
 
-    g_fShowTime = 0.0f;
-    g_fStartTime = 0.0f;
-    g_bRestartClock = TRUE;
-    g_dwClearColor = 0xFF000000;
+    ResetShowClock();
 
     g_pBackBuffer = NULL;
     g_pZBuffer = NULL;
@@ -37,6 +38,14 @@ HRESULT InitGlobals()
     g_pCredit2Texture = NULL;
     g_pCredit3Texture = NULL;
     g_pHelloTexture = NULL;
+
+    // First-use flags, so that the show can start again in the same process.
+    g_bLoadingScreenStart = TRUE;
+    g_bScene1Start = g_bScene2Start = g_bScene3Start = g_bScene4Start = g_bScene5Start = TRUE;
+    g_bScene6Start = g_bScene7Start = g_bScene8Start = g_bScene9Start = g_bScene10Start = TRUE;
+    g_bWaterVisible = TRUE;
+    g_bFirefliesStart = TRUE;
+    g_bTunnelPathNew = g_bTunnel2PathNew = TRUE;
 
     g_dwFadeColor = 0;
     g_fFadeActive = 0.0f;

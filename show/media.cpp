@@ -136,13 +136,14 @@ HRESULT LoadMedia()
     return S_OK;
 }
 
+BOOL g_bLoadingScreenStart = TRUE;
+
 HRESULT DrawLoadingScreen(float)
 {
-    static BOOL s_bFirst = TRUE;
-    if (s_bFirst) {
+    if (g_bLoadingScreenStart) {
         g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
         g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
-        s_bFirst = FALSE;
+        g_bLoadingScreenStart = FALSE;
     }
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);

@@ -31,6 +31,8 @@ extern IDirect3DTexture8* g_pCredit3Texture;
 extern IDirect3DTexture8* g_pHelloTexture;
 
 HRESULT LoadMedia();
+// TRUE until the loading screen's one-time render states are set.
+extern BOOL g_bLoadingScreenStart;
 HRESULT DrawLoadingScreen(float t);
 HRESULT ReleaseMedia();
 

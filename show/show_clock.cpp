@@ -18,11 +18,22 @@ const SCENEWINDOW g_SceneWindows[NUM_SCENES] = {
     {282.4f, SHOW_END, Scene10},
 };
 
+// Which clock GetAbsoluteTime reads, asked once per start of the show.
+static bool s_bInitialised = false;
+static bool s_bHasCounter = false;
+static LONGLONG s_llFrequency = 0;
+
+void ResetShowClock()
+{
+    g_fShowTime = 0.0f;
+    g_fStartTime = 0.0f;
+    g_bRestartClock = TRUE;
+    g_dwClearColor = 0xFF000000;
+    s_bInitialised = false;
+}
+
 double GetAbsoluteTime()
 {
-    static bool s_bInitialised = false;
-    static bool s_bHasCounter = false;
-    static LONGLONG s_llFrequency = 0;
     if (!s_bInitialised) {
         LARGE_INTEGER freq;
         s_bHasCounter = QueryPerformanceFrequency(&freq) && freq.QuadPart > 0;

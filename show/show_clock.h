@@ -22,6 +22,9 @@ extern float g_fStartTime;
 extern BOOL g_bRestartClock;
 extern D3DCOLOR g_dwClearColor;
 
+// The clock before the first frame: not started, show time 0, black clear
+// colour, and the counter asked for again on the next reading.
+void ResetShowClock();
 // Seconds since an arbitrary origin: the high-resolution counter when the
 // machine has one, else the millisecond timer.
 double GetAbsoluteTime();

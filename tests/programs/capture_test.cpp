@@ -219,7 +219,7 @@ TEST_F(CaptureProgram, TheTunnelCameraShakesWithTheMusicFrom175point7)
         const std::string make = "ffmpeg -loglevel error -y -f lavfi -i " + tones[i] +
                                  " -t 297 -ac 2 -b:a 96k " + (dir / "intro.mp3").string();
         ASSERT_EQ(std::system(make.c_str()), 0) << make;
-        ProgramRun run = Capture("--media " + dir.string() + " --fps 5 --at 175.6 --at 176.5 --out " +
+        ProgramRun run = Capture("--media " + dir.string() + " --fps 2 --at 175.6 --at 176.5 --out " +
                                  (dir / "frames").string());
         ASSERT_EQ(run.status, 0) << run.output;
     }

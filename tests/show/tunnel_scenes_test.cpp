@@ -44,6 +44,7 @@ protected:
         g_bTunnelPathNew = TRUE;
         g_Tunnel2 = CTunnel2();
         g_bTunnel2PathNew = TRUE;
+        g_TunnelSwarm = CTunnelSwarm();  // other tests trim its sprite count
         dev.BeginScene();
     }
     void TearDown() override
@@ -155,10 +156,17 @@ TEST_F(TunnelScenes, Scene2FadesToBlackOverTheLastHalfSecond)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.t);
         g_fShowTime = c.t;
+        dev.ClearLog();
         ASSERT_EQ(Scene2(c.t), S_OK);
+        // Mid-scene no overlay is open or drawn: the last draw is a caption
+        // (a texture set), not the untextured full-screen fade quad.
+        EXPECT_EQ(g_fFadeActive != 0.0f, c.alpha != 0);
         if (c.alpha) {
             EXPECT_EQ(g_dwFadeColor, c.alpha << 24);
         }
+        const std::vector<SCREENVERTEX> q = QuadVertices();
+        const bool fullScreen = q[0].x == 0.0f && q[0].y == 0.0f && q[2].x == 1024.0f && q[2].y == 768.0f;
+        EXPECT_EQ(fullScreen, c.alpha != 0);
     }
     EXPECT_EQ(dev.RenderState(D3DRS_FOGEND), FloatBits(150.0f));
     EXPECT_EQ(dev.RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);

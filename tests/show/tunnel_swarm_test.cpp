@@ -36,14 +36,16 @@ protected:
 
 TEST_F(SwarmTest, ConstructionDrawsEachPhaseInSpriteOrder)
 {
-    SeedRand(1);
+    // The runtime generator from state 5, worked here by hand: each phase is
+    // r / (32767 / 2) for the next r of the sequence, in sprite order.
+    SeedRand(5);
     const CTunnelSwarm swarm;
-    SeedRand(1);
+    uint32_t state = 5;
     for (int i = 0; i < SWARM_SPRITES; i++) {
-        const float expect = RandomFloat(0.0f, 1.0f);
-        ASSERT_EQ(swarm.m_Sprites[i].fPhaseStart, expect);
-        ASSERT_GE(expect, 0.0f);
-        ASSERT_LE(expect, 2.0f);
+        state = state * 214013u + 2531011u;
+        const int r = (int)((state >> 16) & 0x7FFF);
+        const float expect = (float)(r / (32767.0 / 2.0));
+        ASSERT_EQ(swarm.m_Sprites[i].fPhaseStart, expect) << "sprite " << i;
         ASSERT_EQ(swarm.m_Sprites[i].fSpawnTime, 0.0f);
         ASSERT_EQ(swarm.m_Sprites[i].vTo, D3DXVECTOR3(0, 0, 0));
     }
