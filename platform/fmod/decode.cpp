@@ -51,6 +51,16 @@ bool DecodeMp3(const std::string& path, Pcm* out) {
         encoding != MPG123_ENC_SIGNED_16 || rate <= 0)
         return false;
 
+    // An encoder's Info tag in front of the music states its exact length
+    // (the encoder delay comes from the same tag, so a known delay means the
+    // length was read, not estimated). Decoding to any other length means the
+    // file was cut or damaged; without the tag nothing tells.
+    long delay = -1;
+    double unused = 0.0;
+    off_t expected = -1;
+    if (mpg123_getstate(h.get(), MPG123_ENC_DELAY, &delay, &unused) == MPG123_OK && delay >= 0)
+        expected = mpg123_length(h.get());
+
     Pcm pcm;
     pcm.rate = static_cast<int>(rate);
     if (mpg123_scan(h.get()) == MPG123_OK) {
@@ -72,13 +82,11 @@ bool DecodeMp3(const std::string& path, Pcm* out) {
             if (newRate != rate) return false;
             continue;
         }
-        if (r != MPG123_OK) {
-            if (pcm.stereo.empty()) return false;
-            break;  // keep what decoded before the damage
-        }
+        if (r != MPG123_OK) return false;  // damaged: no music, as if the file were missing
     }
     pcm.stereo.resize(pcm.stereo.size() & ~size_t{1});  // whole frames only
     if (pcm.stereo.empty()) return false;
+    if (expected > 0 && static_cast<off_t>(pcm.stereo.size() / 2) != expected) return false;
     *out = std::move(pcm);
     return true;
 }

@@ -14,7 +14,9 @@ struct Pcm {
 };
 
 // Decodes a whole MP3 file (gapless, mono doubled to stereo). False, quietly,
-// when the file is missing or holds no decodable audio.
+// when the file is missing or holds no decodable audio, when decoding fails
+// partway, or when the length differs from the one its Info tag states (a
+// cut or damaged file).
 bool DecodeMp3(const std::string& path, Pcm* out);
 
 }  // namespace vt::fmod::detail

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -155,12 +156,14 @@ protected:
     }
 
     // Encodes samples to MP3 with ffmpeg; false when the tool is missing.
-    bool MakeMp3(const std::string& name, const std::vector<int16_t>& samples, int rate, int channels) {
+    // `extra` goes before the output name (e.g. "-write_xing 0": no Info tag).
+    bool MakeMp3(const std::string& name, const std::vector<int16_t>& samples, int rate, int channels,
+                 const std::string& extra = "") {
         if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) return false;
         const fs::path wav = dir / (name + ".wav");
         WriteWav(wav, samples, rate, channels);
         const std::string cmd = "ffmpeg -nostdin -v error -y -i '" + wav.string() +
-                                "' -c:a libmp3lame -b:a 192k '" + (dir / name).string() + "'";
+                                "' -c:a libmp3lame -b:a 192k " + extra + " '" + (dir / name).string() + "'";
         return std::system(cmd.c_str()) == 0;
     }
 
@@ -204,6 +207,74 @@ TEST_F(SoundTest, UnloadableFilesGiveNullQuietly) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(vt::fmod::DecodedSamples().empty());
     EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, nullptr), -1);
+}
+
+std::vector<char> ReadBytes(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteBytes(const fs::path& path, const std::vector<char>& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The encoder's Info tag states the music's length: a file cut anywhere, even
+// inside its last frame, or with a frame header overwritten, decodes to
+// another length and is refused as if it were missing (no music), never
+// played shortened or with a gap.
+TEST_F(SoundTest, CutOrDamagedFilesWithAnInfoTagAreRefused) {
+    if (!MakeMp3("whole.mp3", Sine(700.0, 0.5, kRate), kRate, 2)) GTEST_SKIP() << "no ffmpeg";
+    const std::vector<char> whole = ReadBytes(dir / "whole.mp3");
+    ASSERT_GT(whole.size(), 4000u);
+
+    // The first frame header follows the ID3v2 tag ffmpeg writes; at a constant
+    // bit rate every header repeats its bytes but for the padding bit, which
+    // tells a real header after the middle from look-alike audio bytes.
+    auto byte = [&](size_t i) { return static_cast<uint8_t>(whole[i]); };
+    size_t first = 0;
+    if (whole[0] == 'I' && whole[1] == 'D' && whole[2] == '3')
+        first = 10 + (size_t(byte(6)) << 21 | size_t(byte(7)) << 14 | size_t(byte(8)) << 7 | byte(9));
+    ASSERT_EQ(byte(first), 0xFF);
+    size_t sync = whole.size() / 2;
+    while (sync + 4 < whole.size() &&
+           !(byte(sync) == 0xFF && byte(sync + 1) == byte(first + 1) && (byte(sync + 2) | 2) == (byte(first + 2) | 2)))
+        ++sync;
+    ASSERT_LT(sync + 4, whole.size()) << "no frame header after the middle";
+    std::vector<char> header = whole;
+    std::fill(header.begin() + static_cast<long>(sync), header.begin() + static_cast<long>(sync) + 4, 'Z');
+
+    const struct {
+        const char* name;
+        std::vector<char> bytes;
+    } cases[] = {
+        {"half.mp3", std::vector<char>(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2))},
+        {"last_frame_cut.mp3", std::vector<char>(whole.begin(), whole.end() - 100)},
+        {"header_overwritten.mp3", header},
+    };
+    testing::internal::CaptureStderr();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir / c.name, c.bytes);
+        EXPECT_EQ(FSOUND_Sample_Load(FSOUND_FREE, Path(c.name).c_str(), FSOUND_LOOP_OFF, 0), nullptr);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_NE(FSOUND_Sample_Load(FSOUND_FREE, Path("whole.mp3").c_str(), FSOUND_LOOP_OFF, 0), nullptr);
+    EXPECT_EQ(vt::fmod::DecodedSamples().size(), size_t(2 * kRate));
+}
+
+// Without the tag nothing states the length: whole frames are all there is
+// to go by, so a file cut between frames still plays what it holds.
+TEST_F(SoundTest, WithoutAnInfoTagWholeFramesStillPlay) {
+    if (!MakeMp3("untagged.mp3", Sine(700.0, 0.5, kRate), kRate, 2, "-write_xing 0")) GTEST_SKIP() << "no ffmpeg";
+    ASSERT_NE(FSOUND_Sample_Load(FSOUND_FREE, Path("untagged.mp3").c_str(), FSOUND_LOOP_OFF, 0), nullptr);
+    const size_t full = vt::fmod::DecodedSamples().size();
+    EXPECT_GE(full, size_t(2 * kRate)) << "without the tag the encoder's delay and padding stay in";
+
+    const std::vector<char> whole = ReadBytes(dir / "untagged.mp3");
+    WriteBytes(dir / "untagged_half.mp3", std::vector<char>(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
+    ASSERT_NE(FSOUND_Sample_Load(FSOUND_FREE, Path("untagged_half.mp3").c_str(), FSOUND_LOOP_OFF, 0), nullptr);
+    EXPECT_GT(vt::fmod::DecodedSamples().size(), full / 3);
+    EXPECT_LT(vt::fmod::DecodedSamples().size(), full * 2 / 3);
 }
 
 TEST_F(SoundTest, VirtualTimeSpectrumFollowsTheClock) {
