@@ -82,7 +82,8 @@ TEST_F(CaptureProgram, BadCommandLinesExitWithTwoAndTheUsage)
 {
     const char* bad[] = {"--bogus", "--fps", "--fps 0", "--fps -3", "--fps abc", "--at", "--at 1x",
                          "--at -1", "--until 0", "--media", "--at 297", "--at 1e309",
-                         "--loading", "--loading ''"};
+                         "--loading", "--loading ''", "--load-only --at 1", "--load-only --until 2",
+                         "--load-only --stats s.csv", "--load-only --video v.mp4"};
     for (const char* args : bad) {
         ProgramRun run = Capture(args);
         EXPECT_EQ(run.status, 2) << args;
@@ -186,6 +187,36 @@ TEST_F(CaptureProgram, TheShowEndsOnTheFirstFrameAtItsEnd)
     std::getline(fields, t, ',');
     std::getline(fields, scene, ',');
     EXPECT_EQ(scene, "10");
+}
+
+// --load-only stops once everything is loaded: no show frame, one line saying
+// what music the show would play; a failed load says nothing of the kind.
+TEST_F(CaptureProgram, LoadOnlyLoadsReleasesAndRendersNoFrame)
+{
+    RequireMedia();
+    ProgramRun all = Capture(Media() + " --load-only --out " + out.string());
+    EXPECT_EQ(all.status, 0) << all.output;
+    EXPECT_EQ(all.output, "loaded; music: 297.000 s at 44100 Hz\n");
+    EXPECT_TRUE(fs::is_empty(out));
+
+    // Without the music the show still loads, silent.
+    const fs::path silent = out / "silent";
+    fs::create_directories(silent);
+    fs::create_directory_symlink(fs::path(VT_MEDIA_DIR) / "data", silent / "data");
+    ProgramRun quiet = Capture("--media " + silent.string() + " --load-only");
+    EXPECT_EQ(quiet.status, 0) << quiet.output;
+    EXPECT_EQ(quiet.output, "loaded; music: none\n");
+
+    // With --loading the loading frame is saved too, and still no show frame.
+    ProgramRun both = Capture(Media() + " --load-only --loading " + (out / "loading.png").string());
+    EXPECT_EQ(both.status, 0) << both.output;
+    EXPECT_TRUE(fs::exists(out / "loading.png"));
+
+    const fs::path empty = out / "empty";
+    fs::create_directories(empty);
+    ProgramRun failed = Capture("--media " + empty.string() + " --load-only");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.output, "Error: Could not load required media.\n");
 }
 
 TEST_F(CaptureProgram, MissingMediaFailsWithTheMessageAndExitOne)

@@ -72,6 +72,19 @@ struct Capture {
     }
 };
 
+// What --load-only reports: the media loaded, and the music the show will
+// play (none when the file was missing or refused).
+void PrintLoaded()
+{
+    const size_t frames = vt::fmod::DecodedSamples().size() / 2;
+    const int rate = vt::fmod::DecodedRate();
+    if (frames == 0 || rate <= 0)
+        std::printf("loaded; music: none\n");
+    else
+        std::printf("loaded; music: %.3f s at %d Hz\n", (double)frames / rate, rate);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -130,6 +143,8 @@ int main(int argc, char** argv)
 
     if (!options.loadingFile.empty() && !capture.SaveLoadingFrame())
         capture.failures++;
+    if (options.loadOnly)
+        PrintLoaded();
 
     if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
         std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");

@@ -13,7 +13,7 @@ namespace vt::capture {
 const char* UsageText()
 {
     return "usage: vantorel-capture [--media DIR] [--fps F] [--at T]... [--out DIR] [--until T]\n"
-           "                        [--video FILE] [--stats FILE] [--loading FILE]\n"
+           "                        [--video FILE] [--stats FILE] [--loading FILE] [--load-only]\n"
            "  --media DIR   folder holding data/ and intro.mp3 (default: the working directory)\n"
            "  --fps F       frames per second of show time (default 60)\n"
            "  --at T        also render show time T exactly and save OUT/frame_TTTT.TTT.png\n"
@@ -23,7 +23,10 @@ const char* UsageText()
            "  --video FILE  encode every frame with the music into FILE (ffmpeg)\n"
            "  --stats FILE  one CSV row per frame: time, scene, milliseconds, draw calls\n"
            "  --loading FILE  save the frame shown while the media load as PNG (alone, it\n"
-           "                renders no show frame)\n";
+           "                renders no show frame)\n"
+           "  --load-only   load the media, print a line saying so and what music loaded,\n"
+           "                release it all and exit; no show frame (not with --at, --until,\n"
+           "                --video or --stats)\n";
 }
 
 // A finite number, the whole argument.
@@ -52,7 +55,9 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         };
         const char* v = nullptr;
         double number = 0.0;
-        if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading") {
+        if (arg == "--load-only") {
+            options.loadOnly = true;
+        } else if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading") {
             if (!value(v))
                 return std::nullopt;
             if (*v == '\0') {
@@ -96,6 +101,11 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
             return std::nullopt;
         }
     }
+    if (options.loadOnly && (!options.at.empty() || options.until || !options.videoFile.empty() ||
+                             !options.statsFile.empty())) {
+        error = "--load-only renders no show frame: not with --at, --until, --video or --stats";
+        return std::nullopt;
+    }
     std::sort(options.at.begin(), options.at.end());
     options.at.erase(std::unique(options.at.begin(), options.at.end()), options.at.end());
     return options;
@@ -103,6 +113,8 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
 
 double StopTime(const Options& options, double showEnd)
 {
+    if (options.loadOnly)
+        return 0.0;
     if (options.until)
         return std::min(*options.until, showEnd);
     const bool onlyPictures = (!options.at.empty() || !options.loadingFile.empty()) && options.videoFile.empty() &&

@@ -16,6 +16,7 @@ struct Options {
     std::string videoFile;
     std::string statsFile;
     std::string loadingFile;  // the frame presented while loading, as PNG
+    bool loadOnly = false;    // stop once the media are loaded
 };
 
 // Parses argv; on failure returns nullopt and sets `error` to one line.
@@ -23,7 +24,7 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
 const char* UsageText();
 
 // Show time at which rendering stops (exclusive) for these options: 0 when
-// the loading frame is all that was asked for.
+// the loading frame is all that was asked for, or only the loading itself.
 double StopTime(const Options& options, double showEnd);
 
 // The times to render, in order: k / fps for k = 0, 1, ... below `stop`,
