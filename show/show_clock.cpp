@@ -71,12 +71,12 @@ HRESULT RenderFrame()
 
     g_pd3dDevice->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, g_dwClearColor, 1.0f, 0);
 
-    for (int i = 0; i < NUM_SCENES; i++) {
-        if (g_SceneWindows[i].fStart <= g_fShowTime && g_fShowTime < g_SceneWindows[i].fEnd) {
-            hr = g_SceneWindows[i].pfnScene(g_fShowTime);
-            if (FAILED(hr))
-                return hr;
-        }
+    // The windows touch without overlap, so at most one holds the clock.
+    const int nScene = SceneIndexAt(g_fShowTime);
+    if (nScene >= 0) {
+        hr = g_SceneWindows[nScene].pfnScene(g_fShowTime);
+        if (FAILED(hr))
+            return hr;
     }
 
     if (g_fShowTime >= SHOW_END)

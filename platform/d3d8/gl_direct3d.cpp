@@ -1,10 +1,13 @@
 // Entry of the Direct3D 8 layer on OpenGL: Direct3DCreate8, the adapter
 // object, device creation and destruction, and the host-side controls.
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "platform/d3d8/gl_device.h"
+#include "platform/d3d8/host.h"
 #include "platform/win32/host.h"
+#include "platform/win32/trace.h"
 
 namespace vt::d3d8 {
 
@@ -117,6 +120,7 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
         return D3DERR_NOTAVAILABLE;
     }
     *ppDevice = device;
+    vt::win32::TraceStep("device created");
     return D3D_OK;
 }
 
@@ -335,7 +339,18 @@ ULONG GlDevice::Release() {
 
 }  // namespace vt::d3d8
 
+namespace vt::d3d8 {
+namespace {
+std::function<IDirect3D8*(UINT)>& Factory() {
+    static std::function<IDirect3D8*(UINT)> factory;
+    return factory;
+}
+}  // namespace
+void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory) { Factory() = std::move(factory); }
+}  // namespace vt::d3d8
+
 IDirect3D8* Direct3DCreate8(UINT sdkVersion) {
+    if (vt::d3d8::Factory()) return vt::d3d8::Factory()(sdkVersion);
     if (sdkVersion != D3D_SDK_VERSION && sdkVersion != 220) return nullptr;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
     if (SDL_GL_LoadLibrary(nullptr) != 0) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/d3d8/d3d8.h"
@@ -27,6 +28,10 @@ struct DeviceStats {
     uint64_t clears = 0;
 };
 DeviceStats GetStats(IDirect3DDevice8* device);
+
+// Tests: Direct3DCreate8 returns what `factory` makes instead of the OpenGL
+// layer (an empty function restores it), so device creation can be refused.
+void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory);
 
 // The back buffer as it stands (before gamma), RGB, top row first.
 HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);

@@ -13,6 +13,9 @@ namespace vt::fmod {
 
 void SetVirtualTime(bool virtualTime);
 
+// Whether FSOUND_Init has run and FSOUND_Close has not since.
+bool IsInitialised();
+
 // Seconds on the win32 clock at which FSOUND_PlaySound started the music;
 // negative while nothing has been started.
 double PlayStartClock();

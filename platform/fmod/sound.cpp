@@ -157,6 +157,8 @@ void SetVirtualTime(bool virtualTime) { S().virtualTime = virtualTime; }
 
 double PlayStartClock() { return S().startClock; }
 
+bool IsInitialised() { return S().initialised; }
+
 const std::vector<int16_t>& DecodedSamples() {
     const Sound& s = S();
     return s.samples.empty() ? kNoSamples : s.samples.back()->pcm.stereo;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "effects/title_splash.h"
 #include "effects/water.h"
 #include "gfx/fade.h"
+#include "platform/fmod/fmod.h"
+#include "platform/fmod/host.h"
 #include "scenes/scene_media.h"
 #include "scenes/scenes.h"
 #include "tests/show/scene1_support.h"
@@ -187,6 +190,41 @@ protected:
 
 bool Near(float s, float v) { return std::fabs(s - v) < 1e-3f; }
 
+TEST_F(Scene1Timeline, TheMusicStartsOnTheFirstFrameAtOrAfterFiveSeconds)
+{
+    char dir[] = "/tmp/vt_music_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string mp3 = std::string(dir) + "/intro.mp3";
+    const std::string make = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 -ac 2 " +
+                             mp3;
+    ASSERT_EQ(std::system(make.c_str()), 0) << make;
+    vt::fmod::SetVirtualTime(true);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    g_pMusic = FSOUND_Sample_Load(-1, mp3.c_str(), 1, 0);
+    ASSERT_NE(g_pMusic, nullptr);
+
+    // Frames through the timeline on a clock that starts at 500 s.
+    dev.EndScene();
+    vt::win32::SetManualClock(true);
+    vt::win32::SetClockSeconds(500.0);
+    const struct {
+        double t;
+        double started;  // PlayStartClock after the frame
+    } frames[] = {{0.0, -1.0}, {2.5, -1.0}, {4.9999, -1.0}, {5.04, 505.04}, {6.0, 505.04}};
+    for (const auto& f : frames) {
+        SCOPED_TRACE(f.t);
+        vt::win32::SetClockSeconds(500.0 + f.t);
+        ASSERT_EQ(RenderFrame(), S_OK);
+        EXPECT_EQ(vt::fmod::PlayStartClock(), f.started);
+    }
+    vt::win32::SetManualClock(false);
+    FSOUND_Close();
+    vt::fmod::SetVirtualTime(false);
+    g_pMusic = NULL;
+    unlink(mp3.c_str());
+    rmdir(dir);
+}
+
 TEST_F(Scene1Timeline, PlaysFromBlackThroughTheWaterToTheTitleCard)
 {
     // Every tenth of a second of scene time, plus the moments that matter.
@@ -199,6 +237,7 @@ TEST_F(Scene1Timeline, PlaysFromBlackThroughTheWaterToTheTitleCard)
     times.erase(std::unique(times.begin(), times.end()), times.end());
 
     bool sawFirstFrame = false;
+    bool sawFadeStart = false;
     D3DXVECTOR3 lastRisingEye;
     for (float t : times) {
         Frame(t);
@@ -236,8 +275,13 @@ TEST_F(Scene1Timeline, PlaysFromBlackThroughTheWaterToTheTitleCard)
         // The overlay: black until 10.7, fading in until 21, nothing until
         // the fade to black at 62.75, white held from 64 into the card.
         const int overlay = OverlayAlpha();
-        if (s < 10.69f) {
+        if (s <= 10.7f) {
+            // Through 10.7 itself: there the fade-in starts from opaque.
             EXPECT_EQ(overlay, 255);
+            sawFadeStart = sawFadeStart || s == 10.7f;
+        } else if (s < 10.8f) {
+            EXPECT_GE(overlay, 252);
+            EXPECT_LT(overlay, 255);
         } else if (Near(s, 15.85f)) {
             EXPECT_EQ(overlay, 127);
         } else if (s >= 21.05f && s < 62.75f) {
@@ -281,6 +325,7 @@ TEST_F(Scene1Timeline, PlaysFromBlackThroughTheWaterToTheTitleCard)
             EXPECT_GT(eye.y, 84.0f);
         }
     }
+    EXPECT_TRUE(sawFadeStart);
     EXPECT_FALSE(g_bWaterVisible);
 }
 

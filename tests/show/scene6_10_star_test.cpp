@@ -9,6 +9,7 @@
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
+#include "tests/show/scene1_support.h"
 #include "tests/show/scene6_10_media.h"
 #include "tests/show/show_fixture.h"
 #include "util/camera.h"
@@ -357,6 +358,34 @@ TEST_F(StarScenes, Scene8SetsUpWhiteAndLetterboxes)
     Scene8(240.0f);
     EXPECT_EQ(g_dwClearColor, 0xFF000000u);
     EXPECT_FALSE(dev.Called("SetRenderState", {D3DRS_LIGHTING}));
+}
+
+TEST_F(StarScenes, Scene8BarsCoverTheTop170RowsAndTheBottom170)
+{
+    // Every rectangle the frame writes, in order; the bars are the last two.
+    QuadTap tap;
+    IDirect3DVertexBuffer8* pQuadVB = g_pQuadVB;
+    g_pQuadVB = &tap;
+    g_fShowTime = 250.0f;
+    const HRESULT hr = Scene8(250.0f);
+    dev.SetStreamSource(0, nullptr, 0);
+    g_pQuadVB = pQuadVB;
+    ASSERT_EQ(hr, S_OK);
+    ASSERT_GE(tap.quads.size(), 2u);
+    const std::vector<SCREENVERTEX>& top = tap.quads[tap.quads.size() - 2];
+    const std::vector<SCREENVERTEX>& bottom = tap.quads.back();
+    // With pixel centres on integers, y from 0 to 170 covers rows 0 to 169;
+    // from 598 to the screen's foot rows 598 to 767: rows 170 to 597 show
+    // the scene.
+    EXPECT_EQ(top[0].x, 0.0f);
+    EXPECT_EQ(top[0].y, 0.0f);
+    EXPECT_EQ(top[2].x, 1024.0f);
+    EXPECT_EQ(top[2].y, 170.0f);
+    EXPECT_EQ(bottom[0].y, 598.0f);
+    EXPECT_GE(bottom[2].y, 768.0f);
+    for (const auto* q : {&top, &bottom})
+        for (const SCREENVERTEX& v : *q)
+            EXPECT_EQ(v.diffuse >> 24, 255u);
 }
 
 TEST_F(StarScenes, Scene9KeepsTheCullModeItFinds)

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "scenes/scene_setup.h"
 #include "tests/show/show_fixture.h"
 
 using namespace vt::test;
@@ -116,6 +117,44 @@ TEST_F(FrameTest, FailedBeginSceneIsReportedAndEndsTheShow)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error: D3DERR_INVALIDCALL");
     EXPECT_EQ(dev.Presents(), 0u);
+}
+
+// Which scene functions a frame ran: each clears its first-frame flag.
+std::vector<int> ScenesRun(const std::vector<BOOL*>& flags)
+{
+    std::vector<int> ran;
+    for (size_t i = 0; i < flags.size(); i++)
+        if (!*flags[i])
+            ran.push_back((int)i);
+    return ran;
+}
+
+TEST_F(FrameTest, EachFrameRunsTheSceneWhoseStoredBoundsHoldItsClock)
+{
+    // Scenes 6 to 10 run with nothing loaded, so the frames at their window
+    // starts show which scene function a frame picks; the earlier scenes go
+    // through the same lookup, whose float edges are tested above.
+    const std::vector<BOOL*> flags = {&g_bScene6Start, &g_bScene7Start, &g_bScene8Start, &g_bScene9Start,
+                                      &g_bScene10Start};
+    ASSERT_EQ(FrameAt(0.0), S_OK);
+    struct Case {
+        uint32_t bits;  // a window start as stored
+        int before, at;  // index into flags of the scene below it and at it
+    } cases[] = {{0x435A8000, 0, 1}, {0x436FB333, 1, 2}, {0x43826666, 2, 3}, {0x438D3333, 3, 4}};
+    for (const Case& c : cases) {
+        float start;
+        memcpy(&start, &c.bits, sizeof start);
+        for (const float t : {std::nextafter(start, 0.0f), start}) {
+            SCOPED_TRACE("frame at " + std::to_string(t));
+            for (BOOL* f : flags)
+                *f = TRUE;
+            // Clock start 1000 s, so that the show time comes out as t exactly.
+            vt::win32::SetClockSeconds(1000.0 + (double)t);
+            ASSERT_EQ(RenderFrame(), S_OK);
+            ASSERT_EQ(g_fShowTime, t);
+            EXPECT_EQ(ScenesRun(flags), std::vector<int>{t < start ? c.before : c.at});
+        }
+    }
 }
 
 TEST_F(FrameTest, WithoutTheCounterTheClockRunsOnMilliseconds)

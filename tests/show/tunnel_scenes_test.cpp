@@ -7,7 +7,9 @@
 #include "effects/tunnel_swarm.h"
 #include "gfx/fade.h"
 #include "scenes/scene_media.h"
+#include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
+#include "show/show_clock.h"
 #include "tests/show/scene_test_media.h"
 #include "tests/show/show_fixture.h"
 
@@ -171,6 +173,30 @@ TEST_F(TunnelScenes, Scene2FadesToBlackOverTheLastHalfSecond)
     EXPECT_EQ(dev.RenderState(D3DRS_FOGEND), FloatBits(150.0f));
     EXPECT_EQ(dev.RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
     EXPECT_FALSE(dev.LightEnabled(6));
+}
+
+TEST_F(TunnelScenes, ASceneFailingOnItsFirstFrameEndsTheShowWithNothingPresented)
+{
+    WriteMedia(SCENE2_FILES, 11);
+    ASSERT_EQ(LoadScene2(), S_OK);
+    dev.EndScene();
+    // The show's first frame after loading lands on scene 2's first frame,
+    // whose first tube the device refuses to draw.
+    vt::win32::SetManualClock(true);
+    g_bRestartClock = FALSE;
+    g_fStartTime = 1000.0f;
+    vt::win32::SetClockSeconds(1000.0 + 90.3f);
+    dev.ClearLog();
+    dev.FailNext("DrawIndexedPrimitive", D3DERR_INVALIDCALL);
+    const HRESULT hr = RenderFrame();
+    vt::win32::SetManualClock(false);
+    EXPECT_EQ(hr, D3DERR_INVALIDCALL);
+    EXPECT_FALSE(g_bScene2Start);  // it was the scene's first frame
+    EXPECT_TRUE(boxes.empty());     // the tube's failure is passed up, not shown
+    EXPECT_EQ(dev.Count("DrawIndexedPrimitive"), 1u);
+    EXPECT_FALSE(dev.Called("EndScene"));
+    EXPECT_EQ(dev.Presents(), 0u);
+    EXPECT_TRUE(dev.InScene());
 }
 
 TEST_F(TunnelScenes, Scene5MissingSymbolStopsAfterTheMeshBeforeTheTube)
