@@ -16,6 +16,8 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <jerror.h>  // needs jpeglib.h first
+
 namespace vt::d3dx8 {
 
 namespace {
@@ -73,7 +75,16 @@ extern "C" void PngRead(png_structp png, png_bytep dst, png_size_t n) {
 }
 
 extern "C" void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+// A complaint while the image data is read (a bad zlib checksum, data left
+// over or missing) means the pixels cannot be trusted: the file is refused.
+// Complaints about colour or text chunks (an odd profile, a bad rendering
+// intent) only drop that chunk, and a good image still loads.
+constexpr png_uint_32 kPngIdat = 0x49444154;  // "IDAT"
+
+extern "C" void PngWarning(png_structp png, png_const_charp message) {
+    if (png_get_io_chunk_type(png) == kPngIdat) png_error(png, message);
+}
 
 void DecodePngRaw(const uint8_t* data, size_t size, RawImage* out) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
@@ -100,6 +111,9 @@ void DecodePngRaw(const uint8_t* data, size_t size, RawImage* out) {
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
     png_set_chunk_malloc_max(png, 64u << 20);
     png_set_read_fn(png, &src, PngRead);
+    // Every chunk's checksum counts: libpng would only warn about a bad one on
+    // an ancillary chunk and drop it, but a damaged byte is a damaged file.
+    png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_ERROR_QUIT);
     png_read_info(png, info);
 
     png_uint_32 w = 0, h = 0;
@@ -149,9 +163,15 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo) {
 }
 
 // Warnings mean corrupt or truncated data (libjpeg pads a cut file with
-// grey and carries on); they are counted and the image refused.
+// grey and carries on); they are counted and the image refused. A few only
+// question the file's labels (a newer JFIF revision, an unknown Adobe
+// transform code, a broken colour profile we never read): the pixels decode
+// the same, so those do not count.
 extern "C" void JpegMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) reinterpret_cast<JpegError*>(cinfo->err)->warnings++;
+    if (level >= 0) return;
+    const int code = cinfo->err->msg_code;
+    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC) return;
+    reinterpret_cast<JpegError*>(cinfo->err)->warnings++;
 }
 
 extern "C" void JpegOutput(j_common_ptr) {}

@@ -6,7 +6,9 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/d3dx8/d3dx8.h"
@@ -201,6 +203,88 @@ TEST(CorruptImages, GarbageAndForeignFormats) {
     for (const auto& f : files) EXPECT_EQ(LoadFile(dev, f), D3DXERR_INVALIDDATA) << f.size() << " bytes";
     EXPECT_EQ(dev.LiveResources(), 0);
     EXPECT_EQ(dev.Count("CreateTexture"), 0u);
+}
+
+// --- Damage only a warning shows, and warnings that are not damage ----------
+
+// Offset of the length field of the first chunk of this type, or 0.
+size_t FindChunk(const std::vector<uint8_t>& png, const char* type) {
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const uint32_t len = uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (std::memcmp(&png[at + 4], type, 4) == 0) return at;
+        at += 12 + len;
+    }
+    return 0;
+}
+
+// A chunk with a correct checksum, inserted right after the header chunk.
+std::vector<uint8_t> WithChunk(std::vector<uint8_t> png, const char* type, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> chunk(12 + data.size());
+    for (int k = 0; k < 4; ++k) {
+        chunk[k] = uint8_t(data.size() >> (24 - 8 * k));
+        chunk[4 + k] = uint8_t(type[k]);
+    }
+    std::copy(data.begin(), data.end(), chunk.begin() + 8);
+    vt::test::FixChunkCrc(chunk, 0);
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());  // signature 8 + IHDR 25
+    return png;
+}
+
+// libpng by default only warns about a bad checksum on a chunk it could do
+// without (text, colour hints, unknown ones); a byte changed there is still
+// a damaged file.
+TEST(CorruptImages, PngBadChecksumOnAnOptionalChunkIsRefused) {
+    const std::vector<uint8_t> text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'h', 'e', 'l', 'l', 'o'};
+    for (const char* type : {"tEXt", "vtXs"}) {
+        std::vector<uint8_t> png = WithChunk(SmallPng(false), type, text);
+        ASSERT_EQ(Decode(png), D3D_OK) << type << " intact";
+        png[33 + 8 + 9] ^= 0x20;  // 'h' -> 'H', checksum left as it was
+        EXPECT_EQ(Decode(png), D3DXERR_INVALIDDATA) << type;
+    }
+}
+
+// Compressed bytes left over after the image data end: libpng warns and
+// carries on, but the data disagree with the header, so the file is refused.
+TEST(CorruptImages, PngImageDataLeftOverIsRefused) {
+    for (bool interlaced : {false, true}) {
+        std::vector<uint8_t> png = SmallPng(interlaced);
+        const size_t idat = FindChunk(png, "IDAT");
+        ASSERT_GT(idat, 0u);
+        const uint32_t len = uint32_t(png[idat]) << 24 | png[idat + 1] << 16 | png[idat + 2] << 8 | png[idat + 3];
+        const uint32_t longer = len + 16;
+        png.insert(png.begin() + static_cast<long>(idat + 8 + len), 16, uint8_t(0x5A));
+        for (int k = 0; k < 4; ++k) png[idat + k] = uint8_t(longer >> (24 - 8 * k));
+        vt::test::FixChunkCrc(png, idat);
+        EXPECT_EQ(Decode(png), D3DXERR_INVALIDDATA) << (interlaced ? "interlaced" : "sequential");
+    }
+}
+
+// Complaints about the labels of a good image do not refuse it: an invalid
+// rendering intent, a gamma of zero (libpng drops the chunk and warns).
+TEST(CorruptImages, PngHarmlessWarningsStillLoad) {
+    RecordingDevice dev;
+    const std::vector<uint8_t> png = SmallPng(false);
+    const std::vector<uint8_t> badIntent = WithChunk(png, "sRGB", {9});
+    const std::vector<uint8_t> zeroGamma = WithChunk(png, "gAMA", {0, 0, 0, 0});
+    for (const auto& file : {badIntent, zeroGamma}) EXPECT_EQ(LoadFile(dev, file), D3D_OK);
+    EXPECT_EQ(dev.LiveResources(), 0);
+}
+
+// A JFIF header from a newer revision makes libjpeg warn, yet the pixels are
+// the same; only warnings about the data refuse a JPEG.
+TEST(CorruptImages, JpegNewerJfifRevisionStillLoads) {
+    const std::vector<uint8_t> jpg = SmallJpeg(false);
+    ASSERT_EQ(std::memcmp(&jpg[6], "JFIF", 5), 0) << "APP0 right after the start marker";
+    vt::d3dx8::DecodedImage good, newer;
+    ASSERT_EQ(vt::d3dx8::DecodeImage(jpg.data(), jpg.size(), good), D3D_OK);
+    std::vector<uint8_t> bumped = jpg;
+    bumped[11] = 2;  // major revision
+    ASSERT_EQ(vt::d3dx8::DecodeImage(bumped.data(), bumped.size(), newer), D3D_OK);
+    EXPECT_TRUE(newer.pixels == good.pixels);
+
+    // A restart-free file cut short still is damage, whatever the header says.
+    bumped.resize(bumped.size() - 20);
+    EXPECT_EQ(Decode(bumped), D3DXERR_INVALIDDATA);
 }
 
 }  // namespace
