@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scenes/scene_setup.h"
+#include "show/media.h"
 #include "tests/show/show_fixture.h"
 
 using namespace vt::test;
@@ -167,6 +168,37 @@ TEST_F(FrameTest, WithoutTheCounterTheClockRunsOnMilliseconds)
     vt::win32::SetPerformanceCounterAvailable(true);
     // Millisecond steps: 3.0004 s reads as 3.000 s.
     EXPECT_FLOAT_EQ(g_fShowTime, 3.0f);
+}
+
+TEST_F(FrameTest, InitGlobalsStartsTheShowAfreshInTheSameProcess)
+{
+    // A first run: the clock on the millisecond timer, every scene and the
+    // loading screen past their first frames.
+    vt::win32::SetPerformanceCounterAvailable(false);
+    ASSERT_EQ(FrameAt(0.0), S_OK);
+    vt::win32::SetPerformanceCounterAvailable(true);
+    const std::vector<BOOL*> flags = {&g_bLoadingScreenStart, &g_bScene1Start, &g_bScene2Start, &g_bScene3Start,
+                                      &g_bScene4Start,        &g_bScene5Start, &g_bScene6Start, &g_bScene7Start,
+                                      &g_bScene8Start,        &g_bScene9Start, &g_bScene10Start};
+    for (BOOL* f : flags)
+        *f = FALSE;
+    g_dwClearColor = 0xFFFFFFFF;
+    g_fShowTime = 200.0f;
+
+    IDirect3DVertexBuffer8* pQuadVB = g_pQuadVB;  // what loading would make again
+    InitGlobals();
+    g_pd3dDevice = &dev;
+    EXPECT_EQ(g_pQuadVB, nullptr);
+    g_pQuadVB = pQuadVB;
+    for (size_t i = 0; i < flags.size(); i++)
+        EXPECT_TRUE(*flags[i]) << "flag " << i;
+    EXPECT_TRUE(g_bRestartClock);
+    EXPECT_EQ(g_fShowTime, 0.0f);
+    EXPECT_EQ(g_dwClearColor, 0xFF000000u);
+    // The second run asks for the counter again and gets sub-millisecond steps.
+    ASSERT_EQ(FrameAt(10.0), S_OK);
+    ASSERT_EQ(FrameAt(13.0004), S_OK);
+    EXPECT_NEAR(g_fShowTime, 3.0004f, 1e-5f);
 }
 
 }  // namespace
