@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "platform/d3d8/gl_device.h"
+#include "platform/win32/trace.h"
 
 namespace vt::d3d8 {
 
@@ -291,6 +292,9 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
         glFinish();
         targetDirty_ = true;
     }
+    // The program presents its loading frame once before the show's frames.
+    if (stats.presents == 0) vt::win32::TraceStep("loading frame presented");
+    if (stats.presents == 1) vt::win32::TraceStep("first frame presented");
     ++stats.presents;
     return D3D_OK;
 }

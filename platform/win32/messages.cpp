@@ -11,6 +11,7 @@
 
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
+#include "platform/win32/trace.h"
 
 namespace vt::win32 {
 namespace {
@@ -268,6 +269,8 @@ HACCEL LoadAcceleratorsA(HINSTANCE, LPCSTR tableName) {
 
 BOOL PeekMessageA(LPMSG msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT removeMsg) {
     if (!msg) return FALSE;
+    // The program polls only from its message loop, entered once its media is loaded.
+    TraceStep("message loop started (media loaded)");
     Pump();
     QueueState& q = Q();
     for (auto it = q.queue.begin(); it != q.queue.end(); ++it) {

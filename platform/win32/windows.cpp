@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -20,6 +21,7 @@
 
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
+#include "platform/win32/trace.h"
 
 namespace vt::win32 {
 namespace {
@@ -96,6 +98,21 @@ Uint32 SdlFlags(DWORD style) {
     return flags;
 }
 
+// When no driver was asked for and the display cannot be opened (none named,
+// or its server refused the connection), SDL quietly falls back to a driver
+// without windows: the program would then play unseen. Say so.
+void WarnIfNoVisibleDisplay(const char* driver) {
+    if (IsHeadless() || !driver) return;
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (asked && *asked) return;
+    if (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0) return;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::fprintf(stderr, "vantorel: cannot open a display (DISPLAY=%s, WAYLAND_DISPLAY=%s); video driver \"%s\" shows no window\n",
+                 display ? display : "", wayland ? wayland : "", driver);
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 namespace detail {
@@ -111,6 +128,11 @@ bool EnsureVideo() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!s.videoOk) std::fprintf(stderr, "vantorel: no video driver: %s\n", SDL_GetError());
+    if (s.videoOk) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        TraceStep(std::string("video ready (") + (driver ? driver : "?") + ")");
+        WarnIfNoVisibleDisplay(driver);
+    }
     if (s.videoOk && !s.cursorShown) SDL_ShowCursor(SDL_DISABLE);
     return s.videoOk;
 }
@@ -219,6 +241,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         w->sdl.reset(SDL_CreateWindow(windowName ? windowName : "", x, y, std::max(width, 1),
                                       std::max(height, 1), SdlFlags(style)));
         if (!w->sdl) std::fprintf(stderr, "vantorel: cannot create a window: %s\n", SDL_GetError());
+        else TraceStep("window created");
     }
     HWND hWnd = w->handle;
     WNDPROC proc = w->proc;
@@ -274,6 +297,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
     } else if (!IsHeadless()) {
         SDL_ShowWindow(w->sdl.get());
         SDL_RaiseWindow(w->sdl.get());
+        TraceStep("window shown");
     }
     return wasVisible ? TRUE : FALSE;
 }
