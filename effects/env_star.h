@@ -5,11 +5,12 @@
 #pragma once
 
 #include "platform/d3dx8/d3dx8.h"
+#include "show/timeline.h"
 #include "util/xfile_mesh.h"
 
 #define STAR_BEADS 750
 #define STAR_RADIUS 60.0f
-#define STAR_SPIRAL_TIME 260.8f  // start of scene 9
+#define STAR_SPIRAL_TIME SCENE9_START  // the spiral is scene 9
 
 class CStarEffect {
 public:

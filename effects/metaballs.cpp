@@ -9,6 +9,7 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 #include "util/camera.h"
 
 CMetaballs g_Metaballs;
@@ -245,7 +246,7 @@ HRESULT CMetaballs::Render()
     // The 1937-pixel panorama slides from its left edge at the screen's left
     // to its right edge at the screen's right over the whole scene.
     const float fPanoramaWidth = 1937.0f;
-    ShowTexture(m_pWoodTexture, Interpolate(0.0f, g_fScreenWidth - fPanoramaWidth, 132.95f, g_fShowTime, 154.2f),
+    ShowTexture(m_pWoodTexture, Interpolate(0.0f, g_fScreenWidth - fPanoramaWidth, SCENE4_START, g_fShowTime, SCENE5_START),
                 0.0f, fPanoramaWidth, g_fScreenHeight, 255.0f, 1.0f, FALSE);
 
     D3DMATERIAL8 mtrl;

@@ -8,6 +8,7 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
 IDirect3DTexture8* g_pSplashTexture = NULL;
 IDirect3DTexture8* g_pShadowTexture = NULL;
@@ -156,6 +157,6 @@ int ShowSplash(float s)
 
     // Timed on the show clock: a dimming, then a white flash at the very end.
     SetFade(0x00000000, 0xA0000000, 89.8f, g_fShowTime, 90.2f, 0.0f);
-    SetFade(0x00FFFFFF, 0xFFFFFFFF, 90.2f, g_fShowTime, 90.3f, 0.0f);
+    SetFade(0x00FFFFFF, 0xFFFFFFFF, 90.2f, g_fShowTime, SCENE2_START, 0.0f);
     return 0;
 }

@@ -11,9 +11,9 @@
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
+#include "show/timeline.h"
 #include "util/camera.h"
 
-#define SCENE1_START 5.0f
 // Scene time at which the water gives way to the title card.
 #define SCENE1_TITLE 65.0f
 #define SCENE1_CAPTIONS 9

@@ -9,9 +9,8 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
-#define SCENE2_START 90.3f
-#define SCENE2_END 111.6f
 
 HRESULT DrawScene2Captions();
 float Scene2CaptionOpacity(float y);
@@ -100,7 +99,7 @@ HRESULT Scene2(float fShowTime)
     if (FAILED(hr = DrawScene2Captions()))
         return hr;
 
-    SetFade(0x00000000, 0xFF000000, 111.1f, g_fShowTime, SCENE2_END, 0.0f);
+    SetFade(0x00000000, 0xFF000000, 111.1f, g_fShowTime, SCENE3_START, 0.0f);
     DrawSceneFade();
     return S_OK;
 }
@@ -108,7 +107,7 @@ HRESULT Scene2(float fShowTime)
 HRESULT DrawScene2Captions()
 {
     // The list's top edge rises from the bottom of the screen to 100 - H over the scene.
-    const float fBase = Interpolate(g_fScreenHeight, 100.0f - g_fScreenHeight, SCENE2_START, g_fShowTime, SCENE2_END);
+    const float fBase = Interpolate(g_fScreenHeight, 100.0f - g_fScreenHeight, SCENE2_START, g_fShowTime, SCENE3_START);
     const int n = g_Tunnel.m_nCaptions;
     for (int i = 0; i < n; i++) {
         const float y = (float)i / (float)(n - 1) * 600.0f + fBase;

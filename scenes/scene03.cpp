@@ -11,9 +11,9 @@
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
+#include "show/timeline.h"
 #include "util/camera.h"
 
-#define SCENE3_START 111.6f
 
 // Float render states travel as their bit pattern.
 static DWORD FloatBits(float f)

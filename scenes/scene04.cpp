@@ -11,9 +11,9 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 #include "util/camera.h"
 
-#define SCENE4_START 132.95f
 
 // Pre-transformed coloured vertex of the outline's line list.
 struct OUTLINEVERTEX {

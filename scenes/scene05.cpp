@@ -12,9 +12,8 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
-#define SCENE5_START 154.2f
-#define SCENE5_END 197.0f
 
 HRESULT DrawScene5Symbols();
 
@@ -104,7 +103,7 @@ HRESULT Scene5(float fShowTime)
     if (FAILED(hr = DrawScene5Symbols()))
         return hr;
 
-    SetFade(0x00000000, 0xFF000000, 195.5f, g_fShowTime, SCENE5_END, 0.0f);
+    SetFade(0x00000000, 0xFF000000, 195.5f, g_fShowTime, SCENE6_START, 0.0f);
     DrawSceneFade();
     return S_OK;
 }

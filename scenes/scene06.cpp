@@ -9,6 +9,7 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
 // Scene 5's symbol strips, loaded by its loader.
 extern IDirect3DTexture8* g_pSymbol1;
@@ -16,7 +17,6 @@ extern IDirect3DTexture8* g_pSymbol2;
 extern IDirect3DTexture8* g_pSymbol3;
 extern IDirect3DTexture8* g_pSymbol4;
 
-#define SCENE6_START 197.0f
 #define SCENE6_LENGTH 21.5f
 
 BOOL g_bScene6Start = TRUE;
@@ -107,7 +107,7 @@ HRESULT Scene6(float t)
 
     // Up from black over two seconds; a quick rise to white hands over to scene 7.
     SetFade(0xFF000000, 0x00000000, 0.0f, fTau, 2.0f, 0.0f);
-    SetFade(0x00FFFFFF, 0xFFFFFFFF, 218.4f, g_fShowTime, 218.5f, 0.0f);
+    SetFade(0x00FFFFFF, 0xFFFFFFFF, 218.4f, g_fShowTime, SCENE7_START, 0.0f);
     DrawSceneFade();
     return S_OK;
 }

@@ -5,6 +5,7 @@
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/media.h"
+#include "show/timeline.h"
 
 BOOL g_bScene7Start = TRUE;
 
@@ -38,7 +39,7 @@ struct CREDITFLASH {
 };
 
 static const CREDITFLASH CREDIT_FLASHES[] = {
-    {0x00FFFFFF, 0xFFFFFFFF, 218.5f, 218.6f, FALSE},
+    {0x00FFFFFF, 0xFFFFFFFF, SCENE7_START, 218.6f, FALSE},
     {0xFFFFFFFF, 0x00FFFFFF, 218.6f, 218.7f, FALSE},
     {0x00FFFFFF, 0xFFFFFFFF, 218.8f, 218.9f, TRUE},
     {0xFFFFFFFF, 0x00FFFFFF, 218.9f, 219.0f, TRUE},

@@ -7,8 +7,8 @@
 #include "scenes/scenes.h"
 #include "shell/d3d_setup.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
-#define SCENE8_START 239.7f
 
 BOOL g_bScene8Start = TRUE;
 

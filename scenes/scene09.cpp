@@ -10,9 +10,8 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
-#define SCENE9_START 260.8f
-#define SCENE9_END 282.4f
 
 #define GREET_X 768.0f
 #define GREET_SPACING 80.0f
@@ -50,7 +49,7 @@ HRESULT Scene9(float t)
     DrawGreetings();
     DrawLetterbox();
 
-    SetFade(0x00FFFFFF, 0xFFFFFFFF, 279.4f, g_fShowTime, SCENE9_END, 0.0f);
+    SetFade(0x00FFFFFF, 0xFFFFFFFF, 279.4f, g_fShowTime, SCENE10_START, 0.0f);
     DrawSceneFade();
     return S_OK;
 }
@@ -59,7 +58,7 @@ HRESULT DrawGreetings()
 {
     // The column enters at the bottom edge and leaves one screen height
     // above the top at the scene's end.
-    const float y0 = Interpolate(g_fScreenHeight, -g_fScreenHeight, SCENE9_START, g_fShowTime, SCENE9_END);
+    const float y0 = Interpolate(g_fScreenHeight, -g_fScreenHeight, SCENE9_START, g_fShowTime, SCENE10_START);
     for (int i = 0; i < g_nGreetLogos; i++)
         ShowTexture(g_apGreetLogos[i], GREET_X, y0 + GREET_SPACING * i, 0.0f, 0.0f, 255.0f, 1.0f, TRUE);
     return 0;

@@ -10,8 +10,8 @@
 #include "shell/d3d_setup.h"
 #include "show/media.h"
 #include "show/show_clock.h"
+#include "show/timeline.h"
 
-#define FINALE_START 282.4f
 #define END_FADE_START 285.9f  // the end screen starts covering the splash
 #define END_FADE_END 289.4f    // the splash is gone
 
@@ -42,7 +42,7 @@ HRESULT CFinale::Render()
         ShowTexture(m_pEndTexture, 0.0f, 0.0f, g_fScreenWidth, g_fScreenHeight, fAlpha, 1.0f, TRUE);
     }
 
-    SetFade(0xFFFFFFFF, 0x00FFFFFF, FINALE_START, t, 283.5f, 0.0f);
+    SetFade(0xFFFFFFFF, 0x00FFFFFF, SCENE10_START, t, 283.5f, 0.0f);
     // Held past the end of the show: the last frames are black.
     SetFade(0x00000000, 0xFF000000, 295.0f, t, 296.9f, 2.0f);
     DrawSceneFade();

@@ -12,10 +12,11 @@ D3DCOLOR g_dwClearColor = 0xFF000000;
 
 // Each start is the same float as the previous end, so the windows touch.
 const SCENEWINDOW g_SceneWindows[NUM_SCENES] = {
-    {5.0f, 90.3f, Scene1},     {90.3f, 111.6f, Scene2},   {111.6f, 132.95f, Scene3},
-    {132.95f, 154.2f, Scene4}, {154.2f, 197.0f, Scene5},  {197.0f, 218.5f, Scene6},
-    {218.5f, 239.7f, Scene7},  {239.7f, 260.8f, Scene8},  {260.8f, 282.4f, Scene9},
-    {282.4f, SHOW_END, Scene10},
+    {SCENE1_START, SCENE2_START, Scene1},  {SCENE2_START, SCENE3_START, Scene2},
+    {SCENE3_START, SCENE4_START, Scene3},  {SCENE4_START, SCENE5_START, Scene4},
+    {SCENE5_START, SCENE6_START, Scene5},  {SCENE6_START, SCENE7_START, Scene6},
+    {SCENE7_START, SCENE8_START, Scene7},  {SCENE8_START, SCENE9_START, Scene8},
+    {SCENE9_START, SCENE10_START, Scene9}, {SCENE10_START, SHOW_END, Scene10},
 };
 
 // Which clock GetAbsoluteTime reads, asked once per start of the show.

@@ -2,9 +2,8 @@
 #pragma once
 
 #include "platform/d3d8/d3d8.h"
+#include "show/timeline.h"
 
-// The first frame whose clock is at or past this ends the show.
-#define SHOW_END 297.0f
 
 typedef HRESULT (*SCENEFUNC)(float t);
 
@@ -14,7 +13,6 @@ struct SCENEWINDOW {
     float fEnd;
     SCENEFUNC pfnScene;
 };
-#define NUM_SCENES 10
 extern const SCENEWINDOW g_SceneWindows[NUM_SCENES];
 
 extern float g_fShowTime;

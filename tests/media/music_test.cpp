@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "music.h"
 #include "platform/fmod/host.h"
+#include "show/timeline.h"
 #include "tests/media/expected_media.h"
 
 namespace vt::media_test {
@@ -60,6 +62,45 @@ double RmsDb(const Decoded& d, double t0, double t1)
     for (size_t i = a * d.channels; i < b * d.channels; ++i) sum += static_cast<double>(d.samples[i]) * d.samples[i];
     const double n = static_cast<double>((b - a) * d.channels);
     return n > 0 ? 10 * std::log10(sum / n + 1e-30) : -300;
+}
+
+TEST(Music, SectionsChangeOnTheScenesWindowEdges)
+{
+    // Every section boundary is a window edge less the music's offset, or
+    // one of the moments inside scenes 1 and 5 the music follows; every
+    // window edge after the music starts is a boundary.
+    const double edges[] = {SCENE1_START_S, SCENE2_START_S, SCENE3_START_S, SCENE4_START_S, SCENE5_START_S,
+                            SCENE6_START_S, SCENE7_START_S, SCENE8_START_S, SCENE9_START_S, SCENE10_START_S,
+                            SHOW_END_S};
+    // Show times: scene 1's fade-in, first splash, white flash and title
+    // card; scene 5's shake.
+    const double inside[] = {15.7, 47.7, 68.75, 70.0, 175.7};
+    const auto sections = mk::musicSections();
+    ASSERT_FALSE(sections.empty());
+    EXPECT_EQ(sections.front().first, 0.0);
+    std::vector<double> bounds;
+    for (size_t i = 0; i < sections.size(); i++) {
+        EXPECT_LT(sections[i].first, sections[i].second) << "section " << i;
+        if (i > 0) {
+            EXPECT_EQ(sections[i].first, sections[i - 1].second) << "section " << i;
+        }
+        bounds.push_back(sections[i].second);
+    }
+    for (double b : bounds) {
+        const double show = b + MUSIC_START_S;
+        bool found = false;
+        for (double e : edges)
+            found = found || std::fabs(b - (e - MUSIC_START_S)) < 1e-9;
+        for (double t : inside)
+            found = found || std::fabs(show - t) < 1e-9;
+        EXPECT_TRUE(found) << "section boundary at music time " << b;
+    }
+    for (size_t i = 1; i < sizeof(edges) / sizeof(edges[0]); i++) {
+        const double m = edges[i] - MUSIC_START_S;
+        EXPECT_TRUE(std::any_of(bounds.begin(), bounds.end(), [m](double b) { return std::fabs(b - m) < 1e-9; }))
+            << "window edge " << edges[i];
+    }
+    EXPECT_EQ(MUSIC_START_S, (double)SCENE1_START);
 }
 
 TEST(Music, DecodesToTheShowsLength)

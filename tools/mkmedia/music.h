@@ -3,12 +3,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mk {
 
 constexpr int kSampleRate = 44100;
 constexpr double kMusicSeconds = 297.0;
+
+// The sections the music is arranged in, in order: [start, end) seconds of
+// music time each.
+std::vector<std::pair<double, double>> musicSections();
 
 // Interleaved stereo, kSampleRate, kMusicSeconds long, peak below -1 dBFS.
 std::vector<float> renderMusic();

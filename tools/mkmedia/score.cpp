@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "music.h"
+#include "show/timeline.h"
 #include "synth.h"
 #include "texgen.h"
 
@@ -23,22 +24,41 @@ struct Section {
     double at(double b) const { return start + b * beat(); }
 };
 
-// Scene changes in music time.
-const Section kNightfall{0.0, 10.7, 24};    // black screen, first lines
-const Section kWater{10.7, 42.7, 72};       // the lake fades in, fireflies
-const Section kCredits{42.7, 63.75, 48};    // splashes at 42.7 and 53.2, rise from 61
-const Section kFlash{63.75, 65.0, 3};       // white
-const Section kTitle{65.0, 85.3, 46};       // title card
-const Section kTunnel{85.3, 106.6, 48};     // scene 2
-const Section kLattice{106.6, 127.95, 48};  // scene 3
-const Section kBlobs{127.95, 149.2, 48};    // scene 4
-const Section kRace{149.2, 170.7, 48};      // scene 5, first half
-const Section kShake{170.7, 192.0, 48};     // scene 5, camera shakes with band 3
-const Section kForest{192.0, 213.5, 48};    // scene 6
-const Section kPictures{213.5, 234.7, 48};  // scene 7
-const Section kStar{234.7, 255.8, 48};      // scene 8
-const Section kGreets{255.8, 277.4, 48};    // scene 9
-const Section kFinale{277.4, 292.0, 32};    // scene 10; silent from 292 (show end)
+// Music time of a moment of show time, to the millisecond the timeline is
+// written in (132.95 - 5 is then the decimal 127.95, not one unit below it).
+constexpr double M(double showTime)
+{
+    return (double)(long long)((showTime - MUSIC_START_S) * 1000.0 + 0.5) / 1000.0;
+}
+
+// Moments inside scenes 1 and 5 that the music follows, in music time
+// (scene 1's own clock runs with the music).
+constexpr double kFadeIn = 10.7;    // the lake fades in from black
+constexpr double kSplashes = 42.7;  // the first splash
+constexpr double kWhite = 63.75;    // the white flash starts
+constexpr double kCard = 65.0;      // the title card
+constexpr double kShakeStart = 170.7;  // the tunnel camera shakes with band 3 (175.7 s)
+
+// Scene changes come from the show's timeline.
+const Section kNightfall{0.0, kFadeIn, 24};                           // black screen, first lines
+const Section kWater{kFadeIn, kSplashes, 72};                         // the lake fades in, fireflies
+const Section kCredits{kSplashes, kWhite, 48};                        // splashes at 42.7 and 53.2, rise from 61
+const Section kFlash{kWhite, kCard, 3};                               // white
+const Section kTitle{kCard, M(SCENE2_START_S), 46};                   // title card
+const Section kTunnel{M(SCENE2_START_S), M(SCENE3_START_S), 48};      // scene 2
+const Section kLattice{M(SCENE3_START_S), M(SCENE4_START_S), 48};     // scene 3
+const Section kBlobs{M(SCENE4_START_S), M(SCENE5_START_S), 48};       // scene 4
+const Section kRace{M(SCENE5_START_S), kShakeStart, 48};              // scene 5, first half
+const Section kShake{kShakeStart, M(SCENE6_START_S), 48};             // scene 5, camera shakes
+const Section kForest{M(SCENE6_START_S), M(SCENE7_START_S), 48};      // scene 6
+const Section kPictures{M(SCENE7_START_S), M(SCENE8_START_S), 48};    // scene 7
+const Section kStar{M(SCENE8_START_S), M(SCENE9_START_S), 48};        // scene 8
+const Section kGreets{M(SCENE9_START_S), M(SCENE10_START_S), 48};     // scene 9
+const Section kFinale{M(SCENE10_START_S), M(SHOW_END_S), 32};         // scene 10; silent from the show's end
+
+const Section* const kSections[] = {&kNightfall, &kWater, &kCredits, &kFlash, &kTitle,
+                                    &kTunnel,    &kLattice, &kBlobs,  &kRace,  &kShake,
+                                    &kForest,    &kPictures, &kStar,  &kGreets, &kFinale};
 
 struct Chord {
     int root;  // MIDI, in the bass octave (A1 .. G#2)
@@ -466,6 +486,13 @@ void scoreEnding(Plan& p)
 }
 
 }  // namespace
+
+std::vector<std::pair<double, double>> musicSections()
+{
+    std::vector<std::pair<double, double>> out;
+    for (const Section* s : kSections) out.push_back({s->start, s->end});
+    return out;
+}
 
 std::vector<float> renderMusic()
 {
