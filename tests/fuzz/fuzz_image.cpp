@@ -5,17 +5,14 @@
 
 #include "platform/d3dx8/d3dx8.h"
 #include "platform/d3dx8/image_decode.h"
+#include "tests/fuzz/fuzz_device.h"
 #include "tests/fuzz/mem_file.h"
-#include "tests/support/recording_device.h"
 
 using vt::fuzz::Fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vt::fuzz::MemFile file("image");
-    vt::test::RecordingDevice::Options small;
-    small.width = small.height = 4;
-    small.depthBuffer = false;
-    vt::test::RecordingDevice dev(small);
+    vt::test::RecordingDevice dev(vt::fuzz::SmallDevice());
 
     IDirect3DTexture8* tex = nullptr;
     const HRESULT hr = D3DXCreateTextureFromFileA(&dev, file.Write(data, size), &tex);

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "platform/d3dx8/d3dx8.h"
+#include "tests/fuzz/fuzz_device.h"
 #include "tests/fuzz/mem_file.h"
-#include "tests/support/recording_device.h"
 
 using vt::fuzz::Fail;
 
@@ -32,10 +32,7 @@ void CheckMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency, bool wide) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static vt::fuzz::MemFile file("mesh");
-    vt::test::RecordingDevice::Options small;
-    small.width = small.height = 4;
-    small.depthBuffer = false;
-    vt::test::RecordingDevice dev(small);
+    vt::test::RecordingDevice dev(vt::fuzz::SmallDevice());
 
     const bool wide = size & 1;
     ID3DXBuffer* adjacency = nullptr;
