@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/d3d8/draw_rules.h"
 #include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_shader.h"
 #include "platform/d3d8/host.h"
@@ -312,6 +313,7 @@ private:
     void SetDefaultState();
     void ApplyTarget();              // binds the FBO for the current targets
     bool TargetHasDepth() const { return state_.depthTarget != nullptr; }
+    DrawInputs DrawState() const;
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool indexed);
     void ApplyFixedState();
     void ApplyTextures(int activeStages);

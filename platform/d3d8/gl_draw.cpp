@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "platform/d3d8/draw_rules.h"
 #include "platform/d3d8/gl_device.h"
 
 namespace vt::d3d8 {
@@ -82,19 +83,6 @@ bool ReadsTexture(const DWORD* t) {
     if ((used & 2) && (t[D3DTSS_COLORARG2] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
     if ((used & 4) && (t[D3DTSS_COLORARG0] & D3DTA_SELECTMASK) == D3DTA_TEXTURE) return true;
     return op == D3DTOP_BLENDTEXTUREALPHA || op == 15 /* BLENDTEXTUREALPHAPM */ || op == 17 /* PREMODULATE */;
-}
-
-// Vertices a draw of `prims` primitives reads: n, 2n, n+1, 3n, n+2, n+2.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT prims) {
-    switch (type) {
-    case D3DPT_POINTLIST: return prims;
-    case D3DPT_LINELIST: return prims * 2;
-    case D3DPT_LINESTRIP: return prims + 1;
-    case D3DPT_TRIANGLELIST: return prims * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN: return prims + 2;
-    default: return 0;
-    }
 }
 
 GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
@@ -581,49 +569,48 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
     return D3D_OK;
 }
 
+DrawInputs GlDevice::DrawState() const {
+    DrawInputs in;
+    in.inScene = inScene_;
+    in.fvf = state_.fvf;
+    in.stride = state_.stride;
+    auto bound = [](const BufStore* b) {
+        BoundBuffer out;
+        if (!b) return out;
+        out.bound = true;
+        out.locked = b->locked;
+        out.bytes = b->shadow.data();
+        out.size = b->shadow.size();
+        return out;
+    };
+    in.stream = bound(state_.stream ? &state_.stream->buf : nullptr);
+    in.indices = bound(state_.indices ? &state_.indices->buf : nullptr);
+    in.indices32 = state_.indices && state_.indices->format == D3DFMT_INDEX32;
+    in.baseVertex = state_.baseVertex;
+    return in;
+}
+
 HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-    const UINT count = VertexCount(type, primitiveCount);
-    if (!state_.stream || state_.stride == 0 || count == 0 || state_.fvf == 0) return D3DERR_INVALIDCALL;
-    if (state_.stream->buf.locked) return D3DERR_INVALIDCALL;
-    // The whole range must lie inside the buffer.
-    const uint64_t end = (uint64_t(startVertex) + count - 1) * state_.stride + layout_.size;
-    if (end > state_.stream->buf.shadow.size()) return D3DERR_INVALIDCALL;
+    if (FAILED(CheckDraw(DrawState(), type, startVertex, primitiveCount))) return D3DERR_INVALIDCALL;
     HRESULT hr = PrepareDraw(type, false);
     if (FAILED(hr)) return hr;
-    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex),
+                 static_cast<GLsizei>(VertexCount(type, primitiveCount)));
     ++stats.drawCalls;
     return D3D_OK;
 }
 
 HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
                                        UINT primCount) {
-    (void)minIndex;
-    (void)numVertices;
-    const UINT count = VertexCount(type, primCount);
-    if (!state_.stream || !state_.indices || state_.stride == 0 || count == 0 || state_.fvf == 0)
+    if (FAILED(CheckIndexedDraw(DrawState(), type, minIndex, numVertices, startIndex, primCount)))
         return D3DERR_INVALIDCALL;
-    const BufStore& ib = state_.indices->buf;
-    const BufStore& vb = state_.stream->buf;
-    if (ib.locked || vb.locked) return D3DERR_INVALIDCALL;
-    const bool wide = state_.indices->format == D3DFMT_INDEX32;
-    const size_t isz = wide ? 4 : 2;
-    if ((uint64_t(startIndex) + count) * isz > ib.shadow.size()) return D3DERR_INVALIDCALL;
-    // Every referenced vertex must lie inside the vertex buffer.
-    uint32_t maxIndex = 0;
-    const uint8_t* base = ib.shadow.data() + size_t(startIndex) * isz;
-    if (wide) {
-        const uint32_t* p = reinterpret_cast<const uint32_t*>(base);
-        for (UINT i = 0; i < count; ++i) maxIndex = std::max(maxIndex, p[i]);
-    } else {
-        const uint16_t* p = reinterpret_cast<const uint16_t*>(base);
-        for (UINT i = 0; i < count; ++i) maxIndex = std::max<uint32_t>(maxIndex, p[i]);
-    }
-    const uint64_t end = (uint64_t(state_.baseVertex) + maxIndex) * state_.stride + layout_.size;
-    if (end > vb.shadow.size()) return D3DERR_INVALIDCALL;
     HRESULT hr = PrepareDraw(type, true);
     if (FAILED(hr)) return hr;
-    glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(count), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(static_cast<uintptr_t>(size_t(startIndex) * isz)),
+    const bool wide = state_.indices->format == D3DFMT_INDEX32;
+    const size_t offset = size_t(startIndex) * (wide ? 4 : 2);
+    glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(VertexCount(type, primCount)),
+                             wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(static_cast<uintptr_t>(offset)),
                              static_cast<GLint>(state_.baseVertex));
     ++stats.drawCalls;
     return D3D_OK;

@@ -31,6 +31,8 @@ void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth) {
                                  &pp, &dev_),
               D3D_OK);
     ASSERT_EQ(dev_->Clear(0, nullptr, D3DCLEAR_TARGET | (depth ? D3DCLEAR_ZBUFFER : 0), 0xff000000, 1.0f, 0), D3D_OK);
+    // Draws count only inside a scene; the tests draw inside this one.
+    ASSERT_EQ(dev_->BeginScene(), D3D_OK);
 }
 
 void GlDeviceTest::TearDown() {

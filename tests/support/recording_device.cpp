@@ -19,19 +19,6 @@ bool Call::Matches(const std::string& name, std::initializer_list<uint64_t> pref
     return std::equal(prefix.begin(), prefix.end(), args.begin());
 }
 
-UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT n) {
-    switch (type) {
-        case D3DPT_POINTLIST: return n;
-        case D3DPT_LINELIST: return n * 2;
-        case D3DPT_LINESTRIP: return n + 1;
-        case D3DPT_TRIANGLELIST: return n * 3;
-        case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN: return n + 2;
-    }
-    return 0;
-}
-
-
 RecordingDevice::RecordingDevice() : RecordingDevice(Options()) {}
 
 RecordingDevice::RecordingDevice(const Options& options)

@@ -25,9 +25,8 @@
 // StageState(), Transform() and friends (starting from the documented
 // defaults). SetTexture, SetStreamSource and SetIndices hold a reference on
 // what they bind, as the Direct3D 8 runtime does. Draw calls are validated
-// (stream and indices bound, ranges inside the buffers, every index inside
-// [minIndex, minIndex + numVertices)); a violation returns
-// D3DERR_INVALIDCALL and is logged like any call.
+// by the same rules as the OpenGL device's (platform/d3d8/draw_rules.h); a
+// violation returns D3DERR_INVALIDCALL and is logged like any call.
 //
 // Lifetime: the device is usually a test's local variable. Its reference
 // count is observable, but Release() never deletes it; its owner does.
@@ -45,6 +44,7 @@
 #include <vector>
 
 #include "platform/d3d8/d3d8.h"
+#include "platform/d3d8/draw_rules.h"
 
 namespace vt::test {
 
@@ -185,12 +185,10 @@ public:
 
 private:
     struct State;
+    vt::d3d8::DrawInputs DrawState() const;
     std::shared_ptr<RecorderCore> core_;
     std::unique_ptr<State> state_;
     ULONG refs_ = 1;
 };
-
-// Vertices a primitive count covers: list/strip/fan rules of Direct3D.
-UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT primitiveCount);
 
 }  // namespace vt::test

@@ -3,6 +3,8 @@
 #include "tests/support/recording_device.h"
 #include "tests/support/recording_internal.h"
 
+#include "platform/d3d8/draw_rules.h"
+
 namespace vt::test {
 
 using namespace detail;
@@ -163,7 +165,7 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf,
     VT_BEGIN("CreateVertexBuffer", length, usage, fvf, static_cast<uint64_t>(pool));
     if (pp) *pp = nullptr;
     if (r.Injected()) return r.FinishInjected();
-    if (!pp || length == 0 || (fvf && length < FvfSize(fvf))) return r.Finish(D3DERR_INVALIDCALL);
+    if (!pp || length == 0 || (fvf && length < vt::d3d8::FvfVertexSize(fvf))) return r.Finish(D3DERR_INVALIDCALL);
     D3DVERTEXBUFFER_DESC d{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, fvf};
     *pp = new VertexBuffer(core_, "VertexBuffer", d);
     return r.Finish(D3D_OK);
@@ -298,26 +300,40 @@ HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer8* pData, UINT baseVerte
 
 namespace {
 
-// Checks the bound stream against a draw that reads vertices [first, first + count).
-bool StreamCovers(IDirect3DVertexBuffer8* vb, UINT stride, DWORD fvf, uint64_t first, uint64_t count) {
-    if (!vb || stride == 0 || fvf == 0 || FvfSize(fvf) > stride) return false;
-    auto* ours = dynamic_cast<VertexBuffer*>(vb);
-    if (!ours) return true;  // a foreign buffer: nothing to check against
-    return (first + count) * stride <= ours->Bytes().size();
+// The bound state as the shared draw rules see it; foreign buffers have no
+// contents to check against.
+template <class Ours>
+vt::d3d8::BoundBuffer Bound(IUnknown* buffer) {
+    vt::d3d8::BoundBuffer b;
+    b.bound = buffer != nullptr;
+    if (auto* ours = dynamic_cast<Ours*>(buffer)) {
+        b.locked = ours->Locked();
+        b.bytes = ours->Bytes().data();
+        b.size = ours->Bytes().size();
+    }
+    return b;
 }
 
 }  // namespace
 
+vt::d3d8::DrawInputs RecordingDevice::DrawState() const {
+    vt::d3d8::DrawInputs in;
+    in.inScene = state_->inScene;
+    in.fvf = state_->vertexShader;
+    in.stride = state_->stride;
+    in.stream = Bound<VertexBuffer>(state_->stream);
+    in.indices = Bound<IndexBuffer>(state_->indices);
+    if (auto* ib = dynamic_cast<IndexBuffer*>(state_->indices))
+        in.indices32 = ib->Description().Format == D3DFMT_INDEX32;
+    in.baseVertex = state_->baseVertex;
+    return in;
+}
+
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
     VT_BEGIN("DrawPrimitive", static_cast<uint64_t>(type), startVertex, primitiveCount);
     if (r.Injected()) return r.FinishInjected();
-    if (state_->options.validateDraws) {
-        const UINT n = VerticesForPrimitives(type, primitiveCount);
-        if (!state_->inScene || primitiveCount == 0 || n == 0 ||
-            !StreamCovers(state_->stream, state_->stride, state_->vertexShader, startVertex, n))
-            return r.Finish(D3DERR_INVALIDCALL);
-    }
-    return r.Finish(D3D_OK);
+    if (!state_->options.validateDraws) return r.Finish(D3D_OK);
+    return r.Finish(vt::d3d8::CheckDraw(DrawState(), type, startVertex, primitiveCount));
 }
 
 HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
@@ -325,30 +341,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInd
     VT_BEGIN("DrawIndexedPrimitive", static_cast<uint64_t>(type), minIndex, numVertices, startIndex, primCount);
     if (r.Injected()) return r.FinishInjected();
     if (!state_->options.validateDraws) return r.Finish(D3D_OK);
-    const UINT n = VerticesForPrimitives(type, primCount);
-    if (!state_->inScene || primCount == 0 || n == 0 || numVertices == 0 || !state_->indices ||
-        !StreamCovers(state_->stream, state_->stride, state_->vertexShader,
-                      static_cast<uint64_t>(state_->baseVertex) + minIndex, numVertices))
-        return r.Finish(D3DERR_INVALIDCALL);
-    auto* ib = dynamic_cast<IndexBuffer*>(state_->indices);
-    if (!ib) return r.Finish(D3D_OK);
-    const bool wide = ib->Description().Format == D3DFMT_INDEX32;
-    const size_t size = wide ? 4 : 2;
-    const std::vector<uint8_t>& bytes = ib->Bytes();
-    if ((static_cast<uint64_t>(startIndex) + n) * size > bytes.size()) return r.Finish(D3DERR_INVALIDCALL);
-    for (UINT i = 0; i < n; ++i) {
-        const uint8_t* p = bytes.data() + (static_cast<size_t>(startIndex) + i) * size;
-        uint32_t index;
-        if (wide) {
-            std::memcpy(&index, p, 4);
-        } else {
-            uint16_t v;
-            std::memcpy(&v, p, 2);
-            index = v;
-        }
-        if (index < minIndex || index - minIndex >= numVertices) return r.Finish(D3DERR_INVALIDCALL);
-    }
-    return r.Finish(D3D_OK);
+    return r.Finish(vt::d3d8::CheckIndexedDraw(DrawState(), type, minIndex, numVertices, startIndex, primCount));
 }
 
 #undef VT_BEGIN

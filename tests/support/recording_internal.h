@@ -56,20 +56,6 @@ inline UINT BytesPerPixel(D3DFORMAT f) {
     }
 }
 
-// Vertex bytes of a vertex-format code (same rules as the extension library).
-inline UINT FvfSize(DWORD fvf) {
-    static const UINT kPos[8] = {0, 12, 16, 16, 20, 24, 28, 32};
-    UINT size = kPos[(fvf & D3DFVF_POSITION_MASK) >> 1];
-    if (fvf & D3DFVF_NORMAL) size += 12;
-    if (fvf & D3DFVF_PSIZE) size += 4;
-    if (fvf & D3DFVF_DIFFUSE) size += 4;
-    if (fvf & D3DFVF_SPECULAR) size += 4;
-    static const UINT kTex[4] = {8, 12, 16, 4};
-    const UINT sets = std::min<UINT>((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT, 8);
-    for (UINT i = 0; i < sets; ++i) size += kTex[(fvf >> (16 + 2 * i)) & 3];
-    return size;
-}
-
 // floor(log2(max(w, h))) + 1
 inline UINT FullChain(UINT w, UINT h) {
     UINT n = 1, s = std::max(w, h);
@@ -358,6 +344,7 @@ public:
     }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
     const Desc& Description() const { return desc_; }
+    bool Locked() const { return locks_ > 0; }
 
 private:
     Desc desc_;
