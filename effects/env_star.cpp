@@ -3,10 +3,8 @@
 
 #include <new>
 
+#include "base/shared.h"
 #include "gfx/stage_state.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
 #include "util/camera.h"
 
 CStarEffect g_Star;

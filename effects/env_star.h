@@ -4,8 +4,8 @@
 // rides on its end.
 #pragma once
 
+#include "base/timeline.h"
 #include "platform/d3dx8/d3dx8.h"
-#include "show/timeline.h"
 #include "util/xfile_mesh.h"
 
 #define STAR_BEADS 750

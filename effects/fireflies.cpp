@@ -5,11 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "gfx/fade.h"
-#include "scenes/scene_media.h"
-#include "show/media.h"
-#include "shell/d3d_setup.h"
+#include "base/shared.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
+#include "util/random.h"
 
 // Trail points sit 0.02 of a segment behind each other, and never further
 // than 0.5 units per step from the head.

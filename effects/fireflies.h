@@ -72,3 +72,5 @@ extern BOOL g_bFirefliesStart;
 // Scene 1's driver, every frame while the water shows: the batches on the
 // first call, then Update and Render.
 HRESULT DrawFireflies(float s);
+// Frees the fireflies' texture and buffers; tolerant of what was never made.
+void ReleaseFireflies();

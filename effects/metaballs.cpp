@@ -3,14 +3,12 @@
 
 #include <cmath>
 
-#include "gfx/fade.h"
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
 
 CMetaballs g_Metaballs;
 

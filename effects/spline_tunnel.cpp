@@ -3,10 +3,9 @@
 
 #include <cstring>
 
+#include "base/shared.h"
 #include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
 #include "util/camera.h"
 
 CTunnel g_Tunnel;

@@ -1,11 +1,10 @@
 // The text lattice: ribbons, their scrolling text, the tumbling camera.
 #include "effects/text_lattice.h"
 
-#include "gfx/fade.h"
+#include "base/shared.h"
 #include "gfx/stage_state.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
 
 const float LATTICE_CELL = 100.0f / 19.0f;
 

@@ -3,12 +3,11 @@
 
 #include <cstring>
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
+#include "util/interpolate.h"
 
 IDirect3DTexture8* g_pSplashTexture = NULL;
 IDirect3DTexture8* g_pShadowTexture = NULL;

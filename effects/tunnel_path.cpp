@@ -3,10 +3,9 @@
 
 #include <cstring>
 
-#include "gfx/fade.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
+#include "base/shared.h"
 #include "util/camera.h"
+#include "util/random.h"
 
 float ReadTunnelClock(TUNNELCLOCK* pClock, float fTime)
 {

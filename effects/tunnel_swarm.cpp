@@ -3,13 +3,12 @@
 
 #include <cstring>
 
-#include "effects/spline_tunnel2.h"
-#include "gfx/fade.h"
+#include "base/shared.h"
+#include "effects/wavy_tunnel.h"
 #include "gfx/stage_state.h"
 #include "gfx/texture_display.h"
-#include "scenes/scene_media.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
+#include "util/interpolate.h"
+#include "util/random.h"
 
 // How fast sprites fall back against the camera (segments per second), how
 // far sideways they wander, and how long a glide to a new goal takes.

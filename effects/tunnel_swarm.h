@@ -36,5 +36,9 @@ extern CTunnelSwarm g_TunnelSwarm;
 
 // Every frame, from the second tunnel, with the scene time and the camera's
 // segment fraction.
+// The swarm's texture and buffers, made after the second tunnel's loader
+// and freed after it.
+HRESULT LoadTunnelSwarm();
+void ReleaseTunnelSwarm();
 HRESULT UpdateTunnelSwarm(float fTime, float fSegFraction);
 HRESULT DrawTunnelSwarm();

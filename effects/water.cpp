@@ -4,11 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/shared.h"
 #include "gfx/plane.h"
 #include "gfx/render_target.h"
 #include "gfx/texture_display.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
 #include "util/camera.h"
 #include "util/xfile_mesh.h"
 

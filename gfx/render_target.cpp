@@ -1,8 +1,7 @@
 // Render-target switching for the cube map painted at load time.
 #include "gfx/render_target.h"
 
-#include "shell/d3d_setup.h"
-#include "show/media.h"
+#include "base/shared.h"
 
 HRESULT SetRenderTargetToTexture(D3DCUBEMAP_FACES face, IDirect3DCubeTexture8* pCube, IDirect3DSurface8* pDepth)
 {

@@ -1,7 +1,7 @@
 // Shared state recipes.
 #include "gfx/stage_state.h"
 
-#include "shell/d3d_setup.h"
+#include "base/shared.h"
 
 void SetStageModulate()
 {

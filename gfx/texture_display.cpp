@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "base/shared.h"
 #include "gfx/stage_state.h"
-#include "shell/d3d_setup.h"
 
 IDirect3DVertexBuffer8* g_pQuadVB = NULL;
 DWORD g_dwCullMode = D3DCULL_CCW;

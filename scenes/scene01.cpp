@@ -1,5 +1,7 @@
 // Scene 1: night water with fireflies and drifting captions, the camera
 // rising after the fireflies, black, a white flash, then the title card.
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/fireflies.h"
 #include "effects/title_splash.h"
 #include "effects/water.h"
@@ -9,10 +11,8 @@
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/timeline.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
 
 // Scene time at which the water gives way to the title card.
 #define SCENE1_TITLE 65.0f

@@ -1,15 +1,14 @@
 // Scene 2: the fogged flight through the three-layer tunnel, eight captions
 // rising over it like credits, and a fade to black.
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/spline_tunnel.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
+#include "util/interpolate.h"
 
 
 HRESULT DrawScene2Captions();

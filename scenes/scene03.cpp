@@ -3,15 +3,14 @@
 // quarter of the screen.
 #include <cstring>
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/text_lattice.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene03.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/timeline.h"
 #include "util/camera.h"
 
 

@@ -2,17 +2,16 @@
 // sliding wood panorama, with two rectangle outlines that grow and fade.
 #include <cstring>
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/metaballs.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
 
 
 // Pre-transformed coloured vertex of the outline's line list.

@@ -1,18 +1,16 @@
 // Scene 5: the race through the wavy tunnel with the firefly swarm, four
 // sliding symbol strips, the look-around and music shake from 175.7 s, the
 // roll, and a fade to black.
-#include "effects/spline_tunnel2.h"
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/tunnel_swarm.h"
+#include "effects/wavy_tunnel.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "platform/fmod/fmod.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
 
 
 HRESULT DrawScene5Symbols();

@@ -1,15 +1,15 @@
 // Scene 6: the forest panorama, all in screen space.
 #include "scenes/scene06.h"
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/title_splash.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
+#include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
+#include "util/interpolate.h"
 
 // Scene 5's symbol strips, loaded by its loader.
 extern IDirect3DTexture8* g_pSymbol1;
@@ -20,6 +20,7 @@ extern IDirect3DTexture8* g_pSymbol4;
 #define SCENE6_LENGTH 21.5f
 
 BOOL g_bScene6Start = TRUE;
+IDirect3DTexture8* g_pForestTexture = NULL;
 
 // Panorama in 1024 x 768 reference pixels.
 #define FOREST_WIDTH 2223.0f

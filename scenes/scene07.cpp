@@ -1,13 +1,17 @@
 // Scene 7: the credits slide show with its white flashes.
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
+#include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/timeline.h"
 
 BOOL g_bScene7Start = TRUE;
+IDirect3DTexture8* g_pCredit1Texture = NULL;
+IDirect3DTexture8* g_pCredit2Texture = NULL;
+IDirect3DTexture8* g_pCredit3Texture = NULL;
+IDirect3DTexture8* g_pHelloTexture = NULL;
 
 // The script runs five seconds behind the show clock. A picture is drawn
 // while fFrom <= u < fTo; the bounds are floats as stored, u is not rounded.

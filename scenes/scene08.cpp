@@ -1,13 +1,12 @@
 // Scene 8: the environment-mapped star tumbling between letterbox bars on
 // white.
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/env_star.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
 
 
 BOOL g_bScene8Start = TRUE;

@@ -1,16 +1,15 @@
 // Scene 9: the ride on the bead spiral's end, the greetings, the white fade.
 #include "scenes/scene09.h"
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "effects/env_star.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
+#include "util/interpolate.h"
 
 
 #define GREET_X 768.0f

@@ -2,15 +2,14 @@
 // end screen, and the fade to black that outlasts the show.
 #include "scenes/scene10.h"
 
+#include "base/shared.h"
+#include "base/timeline.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
-#include "show/timeline.h"
+#include "util/interpolate.h"
 
 #define END_FADE_START 285.9f  // the end screen starts covering the splash
 #define END_FADE_END 289.4f    // the splash is gone

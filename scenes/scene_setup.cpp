@@ -1,9 +1,8 @@
 // Set-up and overlays shared by scenes 6 to 10.
 #include "scenes/scene_setup.h"
 
+#include "base/shared.h"
 #include "gfx/fade.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
 #include "util/camera.h"
 
 #define LETTERBOX_HEIGHT 170

@@ -1,14 +1,15 @@
 // Start values of the show's shared state.
 #include <new>
 
+#include "base/shared.h"
 #include "effects/fireflies.h"
 #include "effects/spline_tunnel.h"
-#include "effects/spline_tunnel2.h"
+#include "effects/wavy_tunnel.h"
 #include "gfx/fade.h"
 #include "gfx/texture_display.h"
-#include "shell/app.h"
-#include "shell/d3d_setup.h"
+#include "scenes/scene_media.h"
 #include "scenes/scene_setup.h"
+#include "shell/app.h"
 #include "show/media.h"
 #include "show/show_clock.h"
 #include "util/xfile_mesh.h"

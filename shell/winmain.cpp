@@ -1,6 +1,7 @@
 // Entry, window procedure, start-up and shutdown.
 #include "shell/app.h"
 
+#include "base/shared.h"
 #include "platform/fmod/fmod.h"
 #include "shell/d3d_setup.h"
 #include "shell/resources.h"

@@ -1,43 +1,16 @@
 // Media loading before the show, release after it.
 #include "show/media.h"
 
+#include "base/shared.h"
+#include "effects/fireflies.h"
+#include "effects/tunnel_swarm.h"
+#include "effects/wavy_tunnel.h"
 #include "gfx/texture_display.h"
 #include "scenes/scene_media.h"
-#include "shell/d3d_setup.h"
-#include "show/show_clock.h"
+#include "show/device_state.h"
 #include "util/xfile_mesh.h"
 
-IDirect3DSurface8* g_pBackBuffer = NULL;
-IDirect3DSurface8* g_pZBuffer = NULL;
-D3DXMATRIX g_matIdentity;
-D3DSURFACE_DESC g_d3dsdBackBuffer;
-float g_fAspect = 1.0f;
-float g_fScreenWidth = 0.0f;
-float g_fScreenHeight = 0.0f;
-float g_fHalfHeight = 0.0f;
-float g_fScaleX = 0.0f;
-float g_fScaleY = 0.0f;
-RECT g_rcScreen = {0, 0, 0, 0};
-D3DCOLOR g_dwOutlineColor = 0xFFFFFFFF;
-
 IDirect3DTexture8* g_pLoadingTexture = NULL;
-IDirect3DTexture8* g_pWhiteTexture = NULL;
-IDirect3DTexture8* g_pBlackTexture = NULL;
-FSOUND_SAMPLE* g_pMusic = NULL;
-
-IDirect3DTexture8* g_pForestTexture = NULL;
-IDirect3DTexture8* g_pCredit1Texture = NULL;
-IDirect3DTexture8* g_pCredit2Texture = NULL;
-IDirect3DTexture8* g_pCredit3Texture = NULL;
-IDirect3DTexture8* g_pHelloTexture = NULL;
-
-HRESULT LoadTextureOrReport(const char* szFile, IDirect3DTexture8** ppTexture)
-{
-    HRESULT hr = D3DXCreateTextureFromFileA(g_pd3dDevice, szFile, ppTexture);
-    if (FAILED(hr))
-        ReportError(MEDIA_NOT_FOUND, 0);
-    return hr;
-}
 
 // Screen metrics from the back buffer's description.
 static void ComputeScreenMetrics()

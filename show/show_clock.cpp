@@ -3,12 +3,9 @@
 
 #include "gfx/texture_display.h"
 #include "scenes/scenes.h"
-#include "shell/d3d_setup.h"
 
-float g_fShowTime = 0.0f;
 float g_fStartTime = 0.0f;
 BOOL g_bRestartClock = TRUE;
-D3DCOLOR g_dwClearColor = 0xFF000000;
 
 // Each start is the same float as the previous end, so the windows touch.
 const SCENEWINDOW g_SceneWindows[NUM_SCENES] = {

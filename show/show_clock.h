@@ -1,8 +1,8 @@
 // The show clock and the timeline that picks the scene of each frame.
 #pragma once
 
-#include "platform/d3d8/d3d8.h"
-#include "show/timeline.h"
+#include "base/shared.h"  // g_fShowTime and g_dwClearColor, which the clock sets
+#include "base/timeline.h"
 
 
 typedef HRESULT (*SCENEFUNC)(float t);
@@ -15,10 +15,8 @@ struct SCENEWINDOW {
 };
 extern const SCENEWINDOW g_SceneWindows[NUM_SCENES];
 
-extern float g_fShowTime;
 extern float g_fStartTime;
 extern BOOL g_bRestartClock;
-extern D3DCOLOR g_dwClearColor;
 
 // The clock before the first frame: not started, show time 0, black clear
 // colour, and the counter asked for again on the next reading.

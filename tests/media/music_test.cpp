@@ -11,7 +11,7 @@
 
 #include "music.h"
 #include "platform/fmod/host.h"
-#include "show/timeline.h"
+#include "base/timeline.h"
 #include "tests/media/expected_media.h"
 
 namespace vt::media_test {

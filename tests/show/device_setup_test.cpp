@@ -1,6 +1,7 @@
 // Error texts, the initial device state, the fixed lights and the gamma ramp.
 #include <cstring>
 
+#include "show/device_state.h"
 #include "tests/show/show_fixture.h"
 
 using namespace vt::test;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "scenes/scene_media.h"
 #include "tests/show/show_fixture.h"
 
 using namespace vt::test;

@@ -8,6 +8,7 @@
 #include "gfx/fade.h"
 #include "tests/show/scene1_support.h"
 #include "util/camera.h"
+#include "util/random.h"
 
 using namespace vt::test;
 

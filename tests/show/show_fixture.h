@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/shared.h"
 #include "gfx/texture_display.h"
 #include "platform/win32/host.h"
 #include "shell/app.h"

@@ -6,6 +6,8 @@
 #include "gfx/render_target.h"
 #include "tests/show/show_fixture.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
+#include "util/random.h"
 
 using namespace vt::test;
 

@@ -9,6 +9,7 @@
 #include "gfx/fade.h"
 #include "tests/show/show_fixture.h"
 #include "util/camera.h"
+#include "util/random.h"
 
 using namespace vt::test;
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "effects/spline_tunnel.h"
-#include "effects/spline_tunnel2.h"
+#include "effects/wavy_tunnel.h"
 #include "effects/tunnel_swarm.h"
 #include "gfx/fade.h"
 #include "scenes/scene_media.h"

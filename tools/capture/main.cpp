@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/shared.h"
 #include "platform/d3d8/host.h"
 #include "platform/fmod/host.h"
 #include "platform/win32/host.h"
 #include "shell/app.h"
-#include "shell/d3d_setup.h"
 #include "show/show_clock.h"
 #include "tools/capture/options.h"
 #include "tools/capture/outputs.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "music.h"
-#include "show/timeline.h"
+#include "base/timeline.h"
 #include "synth.h"
 #include "texgen.h"
 

@@ -1,17 +1,14 @@
 // The wavy, sphere-mapped second tunnel.
-#include "effects/spline_tunnel2.h"
+#include "effects/wavy_tunnel.h"
 
 #include <cstring>
 
+#include "base/shared.h"
 #include "effects/tunnel_swarm.h"
-#include "gfx/fade.h"
 #include "gfx/stage_state.h"
 #include "platform/fmod/fmod.h"
-#include "scenes/scene_media.h"
-#include "shell/d3d_setup.h"
-#include "show/media.h"
-#include "show/show_clock.h"
 #include "util/camera.h"
+#include "util/interpolate.h"
 
 CTunnel2 g_Tunnel2;
 BOOL g_bTunnel2PathNew = TRUE;

@@ -4,10 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "effects/spline_tunnel2.h"
 #include "effects/tunnel_swarm.h"
+#include "effects/wavy_tunnel.h"
 #include "gfx/fade.h"
 #include "tests/show/show_fixture.h"
+#include "util/random.h"
 
 using namespace vt::test;
 

@@ -60,6 +60,8 @@ public:
 extern CTunnel2 g_Tunnel2;
 // TRUE until the path has been generated for the first time.
 extern BOOL g_bTunnel2PathNew;
+// Normals of the tunnel's mesh, once scene 5's loader has built it.
+void ComputeTunnel2Normals();
 
 // (m - 0.5) x 0.002 with m = 255 x band: the shake of each eye axis.
 float SpectrumShake(float fBand);
