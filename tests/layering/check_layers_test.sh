@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The layering check against copies of the tree with one fault each: it must
-# pass on the clean copy and fail, naming the file, on every broken one.
+# The layering check against copies of the tree with one fault each, and the
+# build-list check against a small tree: each must pass on the clean tree and
+# fail, naming the file, on every broken one.
 #
 #   check_layers_test.sh SOURCE_DIR
 set -u
@@ -80,6 +81,40 @@ expect fail "the README's table with two layers swapped" "as 'base util effects 
 
 copy; rm -r "$work/tree/util"
 expect fail "a layer's folder missing" "no folder util/"
+
+# The build-list check, on a small tree of its own.
+sources="$(dirname "$0")/check_sources_listed.sh"
+mini="$work/mini"
+# expect_sources <pass|fail> <what> [file the report must name]
+expect_sources() {
+  local want=$1 what=$2 file=${3:-}
+  local out rc
+  out=$(bash "$sources" "$mini" 2>&1)
+  rc=$?
+  if [ "$want" = pass ] && [ $rc -ne 0 ]; then
+    echo "FAIL: $what: the check failed:"; echo "$out"; failures=$((failures + 1))
+  elif [ "$want" = fail ] && { [ $rc -ne 1 ] || ! grep -qF "sources: $file is in no build list" <<<"$out"; }; then
+    echo "FAIL: $what: exit $rc, expected a report on $file:"; echo "$out"; failures=$((failures + 1))
+  else
+    echo "ok: $what"
+  fi
+}
+rm -rf "$mini"
+mkdir -p "$mini/lib" "$mini/tests/fuzz" "$mini/build/x"
+printf 'add_executable(app main.cpp ${CMAKE_SOURCE_DIR}/lib/shared.cpp)\nadd_subdirectory(lib)\n' >"$mini/CMakeLists.txt"
+printf 'add_library(lib STATIC\n  one.cpp\n  two.c)\n' >"$mini/lib/CMakeLists.txt"
+printf 'set(VT_FUZZ_TARGETS image xfile)\n' >"$mini/tests/fuzz/CMakeLists.txt"
+touch "$mini/main.cpp" "$mini/lib/shared.cpp" "$mini/lib/one.cpp" "$mini/lib/two.c" \
+  "$mini/tests/fuzz/fuzz_image.cpp" "$mini/tests/fuzz/fuzz_xfile.cpp" "$mini/build/x/generated.cpp"
+expect_sources pass "every source listed (by its folder's list, by a \${VAR}/ path, or as a fuzz target)"
+touch "$mini/lib/three.cpp"
+expect_sources fail "a source in no list" lib/three.cpp
+rm "$mini/lib/three.cpp"; touch "$mini/lib/ne.cpp"
+expect_sources fail "a source whose name ends another's" lib/ne.cpp
+rm "$mini/lib/ne.cpp"; echo "# threeXcpp" >>"$mini/lib/CMakeLists.txt"; touch "$mini/lib/three.cpp"
+expect_sources fail "a dot in a file's name matches only a dot" lib/three.cpp
+rm "$mini/lib/three.cpp"; touch "$mini/tests/fuzz/fuzz_music.cpp"
+expect_sources fail "a fuzz target missing from the target list" tests/fuzz/fuzz_music.cpp
 
 if [ $failures -ne 0 ]; then
   echo "$failures case(s) failed"
