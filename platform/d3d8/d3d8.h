@@ -7,6 +7,8 @@
 // Vectors and matrices are row-vector, left-handed, stored row by row.
 #pragma once
 
+#include <cstring>
+
 #include "platform/win32/win32.h"
 
 #define D3D_SDK_VERSION 120
@@ -238,6 +240,40 @@ typedef enum _D3DRENDERSTATETYPE {
 } D3DRENDERSTATETYPE;
 #define D3DRS_MAX 172
 
+// D3DRS_COLORWRITEENABLE bits.
+#define D3DCOLORWRITEENABLE_RED (1L << 0)
+#define D3DCOLORWRITEENABLE_GREEN (1L << 1)
+#define D3DCOLORWRITEENABLE_BLUE (1L << 2)
+#define D3DCOLORWRITEENABLE_ALPHA (1L << 3)
+
+// Float render states (fog start, end and density; point sizes and scales)
+// hold the float's IEEE-754 bit pattern in their DWORD:
+//   SetRenderState(D3DRS_FOGEND, FtoDW(150.0f));  DWtoF(dwFogEnd) == 150.0f
+// Constant expressions where the compiler offers a bit cast.
+static_assert(sizeof(FLOAT) == sizeof(DWORD), "float render states need 32-bit floats");
+#if defined(__has_builtin)
+#if __has_builtin(__builtin_bit_cast)
+#define D3D_FLOAT_BITS_CONSTEXPR 1
+#endif
+#endif
+#ifdef D3D_FLOAT_BITS_CONSTEXPR
+constexpr DWORD FtoDW(FLOAT f) { return __builtin_bit_cast(DWORD, f); }
+constexpr FLOAT DWtoF(DWORD dw) { return __builtin_bit_cast(FLOAT, dw); }
+#else
+inline DWORD FtoDW(FLOAT f)
+{
+    DWORD dw;
+    std::memcpy(&dw, &f, sizeof dw);
+    return dw;
+}
+inline FLOAT DWtoF(DWORD dw)
+{
+    FLOAT f;
+    std::memcpy(&f, &dw, sizeof f);
+    return f;
+}
+#endif
+
 typedef enum _D3DZBUFFERTYPE { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 } D3DZBUFFERTYPE;
 typedef enum _D3DFILLMODE { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 } D3DFILLMODE;
 typedef enum _D3DSHADEMODE { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 } D3DSHADEMODE;
@@ -267,6 +303,14 @@ typedef enum _D3DBLEND {
     D3DBLEND_BOTHSRCALPHA = 12,
     D3DBLEND_BOTHINVSRCALPHA = 13
 } D3DBLEND;
+typedef enum _D3DBLENDOP {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5,
+    D3DBLENDOP_FORCE_DWORD = 0x7fffffff
+} D3DBLENDOP;
 typedef enum _D3DFOGMODE { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 } D3DFOGMODE;
 typedef enum _D3DMATERIALCOLORSOURCE {
     D3DMCS_MATERIAL = 0,
@@ -325,7 +369,20 @@ typedef enum _D3DTEXTUREOP {
     D3DTOP_ADDSMOOTH = 11,
     D3DTOP_BLENDDIFFUSEALPHA = 12,
     D3DTOP_BLENDTEXTUREALPHA = 13,
-    D3DTOP_BLENDFACTORALPHA = 14
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDTEXTUREALPHAPM = 15,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_PREMODULATE = 17,
+    D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+    D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+    D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+    D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+    D3DTOP_BUMPENVMAP = 22,
+    D3DTOP_BUMPENVMAPLUMINANCE = 23,
+    D3DTOP_DOTPRODUCT3 = 24,
+    D3DTOP_MULTIPLYADD = 25,
+    D3DTOP_LERP = 26,
+    D3DTOP_FORCE_DWORD = 0x7fffffff
 } D3DTEXTUREOP;
 
 #define D3DTA_SELECTMASK 0x0000000f

@@ -6,19 +6,9 @@
 //   vt::d3d8::FillDefaultStageStates(tss[i], i);
 #pragma once
 
-#include <cstring>
-
 #include "platform/d3d8/d3d8.h"
 
 namespace vt::d3d8 {
-
-// The bits of a float, as float render states hold them.
-inline DWORD DefaultFloatBits(float f)
-{
-    DWORD d;
-    std::memcpy(&d, &f, sizeof d);
-    return d;
-}
 
 // States not listed stay as the caller left them (normally zero).
 inline void FillDefaultRenderStates(DWORD rs[D3DRS_MAX], BOOL bDepthBuffer)
@@ -41,9 +31,9 @@ inline void FillDefaultRenderStates(DWORD rs[D3DRS_MAX], BOOL bDepthBuffer)
     rs[D3DRS_SPECULARENABLE] = FALSE;
     rs[D3DRS_FOGCOLOR] = 0;
     rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
-    rs[D3DRS_FOGSTART] = DefaultFloatBits(0.0f);
-    rs[D3DRS_FOGEND] = DefaultFloatBits(1.0f);
-    rs[D3DRS_FOGDENSITY] = DefaultFloatBits(1.0f);
+    rs[D3DRS_FOGSTART] = FtoDW(0.0f);
+    rs[D3DRS_FOGEND] = FtoDW(1.0f);
+    rs[D3DRS_FOGDENSITY] = FtoDW(1.0f);
     rs[D3DRS_RANGEFOGENABLE] = FALSE;
     rs[D3DRS_TEXTUREFACTOR] = 0xffffffffu;
     rs[D3DRS_CLIPPING] = TRUE;
@@ -57,16 +47,17 @@ inline void FillDefaultRenderStates(DWORD rs[D3DRS_MAX], BOOL bDepthBuffer)
     rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
     rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
     rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_POINTSIZE] = DefaultFloatBits(1.0f);
-    rs[D3DRS_POINTSIZE_MIN] = DefaultFloatBits(0.0f);
-    rs[D3DRS_POINTSIZE_MAX] = DefaultFloatBits(64.0f);
-    rs[D3DRS_POINTSCALE_A] = DefaultFloatBits(1.0f);
-    rs[D3DRS_POINTSCALE_B] = DefaultFloatBits(0.0f);
-    rs[D3DRS_POINTSCALE_C] = DefaultFloatBits(0.0f);
+    rs[D3DRS_POINTSIZE] = FtoDW(1.0f);
+    rs[D3DRS_POINTSIZE_MIN] = FtoDW(0.0f);
+    rs[D3DRS_POINTSIZE_MAX] = FtoDW(64.0f);
+    rs[D3DRS_POINTSCALE_A] = FtoDW(1.0f);
+    rs[D3DRS_POINTSCALE_B] = FtoDW(0.0f);
+    rs[D3DRS_POINTSCALE_C] = FtoDW(0.0f);
     rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
     rs[D3DRS_MULTISAMPLEMASK] = 0xffffffffu;
-    rs[D3DRS_COLORWRITEENABLE] = 0xf;
-    rs[D3DRS_BLENDOP] = 1;  // add
+    rs[D3DRS_COLORWRITEENABLE] =
+        D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_BLUE | D3DCOLORWRITEENABLE_ALPHA;
+    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
 }
 
 inline void FillDefaultStageStates(DWORD t[D3DTSS_MAX], DWORD dwStage)

@@ -19,6 +19,17 @@ namespace vt::d3d8 {
 
 class GlDevice;
 
+// Debug builds look for GL errors after every draw and every state
+// application, and report each on stderr with the step it followed (tests
+// read the count through GlErrorsReported() in host.h). Release builds
+// compile the checks away.
+#ifndef NDEBUG
+void CheckGl(const char* after);
+#define VT_CHECK_GL(after) ::vt::d3d8::CheckGl(after)
+#else
+#define VT_CHECK_GL(after) static_cast<void>(0)
+#endif
+
 // Plain 4x4 matrix in Direct3D layout (row vectors, m[row][col]).
 struct Mat4 {
     float m[4][4];
@@ -82,20 +93,6 @@ inline void ColorToFloats(D3DCOLOR c, float out[4]) {
     out[1] = ((c >> 8) & 0xff) / 255.0f;
     out[2] = (c & 0xff) / 255.0f;
     out[3] = ((c >> 24) & 0xff) / 255.0f;
-}
-
-// The float whose IEEE-754 bits are v (render states store floats so).
-inline float DwordToFloat(DWORD v) {
-    float f;
-    std::memcpy(&f, &v, sizeof f);
-    return f;
-}
-
-// The IEEE-754 bits of f.
-inline DWORD FloatToDword(float f) {
-    DWORD v;
-    std::memcpy(&v, &f, sizeof v);
-    return v;
 }
 
 // Public/bind reference counting shared by every device object. The

@@ -21,9 +21,6 @@
 
 namespace vt::d3d8 {
 
-constexpr int kMaxStages = 8;
-constexpr int kMaxActiveLights = 8;
-
 // ---------------------------------------------------------------------------
 // Surfaces and textures
 
@@ -190,17 +187,31 @@ struct LightSlot {
     bool enabled = false;
 };
 
-// Dirty groups: which uniform blocks must be re-sent to the programs.
+// What must be sent to GL before the next draw: one set of flags for the
+// whole device. Which state calls raise which flags is decided where the
+// state is applied (gl_apply.cpp).
+constexpr uint32_t DirtySampler(DWORD stage) { return 1u << stage; }
+constexpr uint32_t DirtyBlock(BlockBinding b) { return 1u << (8 + b); }
 enum DirtyBits : uint32_t {
-    kDirtyTransform = 1u << 0,  // world/view/projection/viewport/target flip
-    kDirtyLights = 1u << 1,
-    kDirtyMaterial = 1u << 2,
-    kDirtyVertexMode = 1u << 3,  // lighting switches, fog, fvf presence, points
-    kDirtyStages = 1u << 4,      // stage ops/args, texture kinds, texgen
-    kDirtyTexMatrix = 1u << 5,
-    kDirtyPixel = 1u << 6,       // tfactor, fog colour, alpha test, specular add
+    kDirtySamplers = (1u << kMaxStages) - 1,  // one bit a stage: look its sampler object up again
+    kDirtyTransform = DirtyBlock(kBlockTransform),  // each uniform block: fill and upload again
+    kDirtyLights = DirtyBlock(kBlockLights),
+    kDirtyMaterial = DirtyBlock(kBlockMaterial),
+    kDirtyVertexMode = DirtyBlock(kBlockVertexMode),
+    kDirtyTexCoords = DirtyBlock(kBlockTexCoords),
+    kDirtyFog = DirtyBlock(kBlockFog),
+    kDirtyPixel = DirtyBlock(kBlockPixel),
+    kDirtyBlocks = ((1u << kBlockCount) - 1) << 8,
+    kDirtyProgram = 1u << 16,  // the program keys: stage set-up, vertex format, switches
+    kDirtyFixed = 1u << 17,    // blending, depth, culling, fill, colour mask, depth bias
+    kDirtyTarget = 1u << 18,   // framebuffer attachments (and with them the viewport)
     kDirtyAll = 0xffffffffu,
 };
+static_assert(kMaxStages <= 8 && kBlockCount <= 8, "dirty bits overlap");
+
+// The dirty flags a state change raises (gl_apply.cpp).
+uint32_t RenderStateDirt(D3DRENDERSTATETYPE state);
+uint32_t StageStateDirt(DWORD stage, D3DTEXTURESTAGESTATETYPE type);
 
 struct DeviceState {
     DWORD rs[D3DRS_MAX] = {};
@@ -318,8 +329,9 @@ private:
     void ApplyFixedState();
     void ApplyTextures(int activeStages);
     void SetupAttributes();
-    void UploadVertexUniforms(ProgramPart& part, const VertexUniforms& u);
-    void UploadFragmentUniforms(ProgramPart& part, const FragmentUniforms& u);
+    void UploadBlocks();
+    template <class Block>
+    void UploadBlock(BlockBinding binding, const Block& data);
     int ActiveStages() const;
     FragmentKey MakeFragmentKey() const;
     VertexKey MakeVertexKey(int stages) const;
@@ -339,7 +351,7 @@ private:
 
     DeviceState state_;
     GlShadow gl_;
-    uint32_t rsDirty_ = 1;  // any render state touching fixed GL state changed
+    uint32_t dirty_ = kDirtyAll;  // DirtyBits
 
     std::unique_ptr<GlSurface> backBuffer_;
     std::unique_ptr<GlSurface> depthBuffer_;
@@ -348,13 +360,11 @@ private:
     GLuint vao_ = 0, presentVao_ = 0, lutTex_ = 0;
     ShaderSet shaders_;
     PresentProgram presentProgram_;
-    PipelineEntry* entry_ = nullptr;  // fragment program for the current state
-    bool keyDirty_ = true;
+    PipelineEntry* entry_ = nullptr;  // programs for the current state
+    GLuint blockBuffers_[kBlockCount] = {};
     std::unordered_map<uint64_t, GLuint> samplers_;
     FvfLayout layout_;
-    uint32_t samplerDirty_ = 0xffu;  // stages whose sampler object must be looked up again
     int activeStages_ = 1;
-    bool targetDirty_ = true;
     bool lastPoints_ = false;
 
     D3DGAMMARAMP ramp_{};

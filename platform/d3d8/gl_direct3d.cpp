@@ -209,6 +209,14 @@ bool GlDevice::Init() {
     presentedFbo_ = makeFbo(presentedTex_);
     glGenFramebuffers(1, &fbo_);
 
+    // One uniform buffer per block, bound once to its binding point.
+    glGenBuffers(kBlockCount, blockBuffers_);
+    for (uint32_t b = 0; b < kBlockCount; ++b) {
+        glBindBuffer(GL_UNIFORM_BUFFER, blockBuffers_[b]);
+        glBufferData(GL_UNIFORM_BUFFER, GLsizeiptr(kBlocks[b].size), nullptr, GL_STREAM_DRAW);
+        glBindBufferBase(GL_UNIFORM_BUFFER, b, blockBuffers_[b]);
+    }
+
     shaders_.Build();
     if (!ShaderSet::BuildPresent(presentProgram_)) return false;
     PrecompileCommon();
@@ -244,16 +252,16 @@ bool GlDevice::Init() {
 void GlDevice::PrecompileCommon() {
     struct Setup {
         DWORD cop, ca1, ca2, aop, aa1, aa2;
-        uint8_t tex;
+        TexKind tex;
     };
     const Setup setups[] = {
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 1},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 1},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 2},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, 1},
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, 2},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTex2D},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTex2D},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTexCube},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTexCube},
     };
     // Vertex side: pre-transformed; and lit or unlit with stored
     // coordinates, camera-space reflection (COUNT3) or normals (COUNT2).
@@ -263,7 +271,7 @@ void GlDevice::PrecompileCommon() {
     screen1.stages = 1;
     std::vector<VertexKey> world1;
     for (uint8_t lighting : {uint8_t(0), uint8_t(kVkLighting)}) {
-        for (uint8_t gen : {uint8_t(0), uint8_t(3 | 3 << 2), uint8_t(1 | 2 << 2)}) {
+        for (uint8_t gen : {TexGen(kTcPassThru, 0), TexGen(kTcReflection, 3), TexGen(kTcCameraNormal, 2)}) {
             VertexKey k;
             k.flags = lighting;
             k.stages = 1;
@@ -320,6 +328,7 @@ GlDevice::~GlDevice() {
     glDeleteTextures(2, texs);
     GLuint vaos[2] = {vao_, presentVao_};
     glDeleteVertexArrays(2, vaos);
+    glDeleteBuffers(kBlockCount, blockBuffers_);
     shaders_.Release();
     if (presentProgram_.program) glDeleteProgram(presentProgram_.program);
 

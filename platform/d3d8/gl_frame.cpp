@@ -51,8 +51,9 @@ void GlDevice::ApplyTarget() {
     // DEPTH_STENCIL names both attachments, so set it first and then the parts.
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, stencil ? d->renderbuffer : 0);
     if (!stencil) glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, d ? d->renderbuffer : 0);
-    targetDirty_ = false;
+    dirty_ &= ~uint32_t(kDirtyTarget);
     SetViewportInternal(state_.viewport);
+    VT_CHECK_GL("render target");
 }
 
 void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
@@ -67,7 +68,7 @@ void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
         gl_.depthRange[0] = vp.MinZ;
         gl_.depthRange[1] = vp.MaxZ;
     }
-    shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+    dirty_ |= kDirtyTransform | kDirtyVertexMode;
 }
 
 HRESULT GlDevice::SetViewport(const D3DVIEWPORT8* pViewport) {
@@ -78,7 +79,7 @@ HRESULT GlDevice::SetViewport(const D3DVIEWPORT8* pViewport) {
         uint64_t(vp.Y) + vp.Height > t.Height || !(vp.MinZ >= 0.0f && vp.MaxZ <= 1.0f && vp.MinZ <= vp.MaxZ))
         return D3DERR_INVALIDCALL;
     MakeCurrent();
-    if (targetDirty_)
+    if (dirty_ & kDirtyTarget)
         state_.viewport = vp;  // applied with the target
     else
         SetViewportInternal(vp);
@@ -98,7 +99,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
     if (count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
     MakeCurrent();
-    if (targetDirty_) ApplyTarget();
+    if (dirty_ & kDirtyTarget) ApplyTarget();
 
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) {
@@ -106,7 +107,8 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         ColorToFloats(color, c);
         glClearColor(c[0], c[1], c[2], c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        gl_.colorMask = 0xf;
+        gl_.colorMask = D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_BLUE |
+                        D3DCOLORWRITEENABLE_ALPHA;
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if (flags & D3DCLEAR_ZBUFFER) {
@@ -120,7 +122,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         glStencilMask(0xff);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
-    rsDirty_ = 1;  // masks above may differ from the render states
+    dirty_ |= kDirtyFixed;  // masks above may differ from the render states
 
     // Clear only the viewport (intersected with each rectangle, if given).
     const D3DVIEWPORT8& vp = state_.viewport;
@@ -141,6 +143,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         for (DWORD i = 0; i < count; ++i) clearRect(pRects[i].left, pRects[i].top, pRects[i].right, pRects[i].bottom);
     }
     glDisable(GL_SCISSOR_TEST);
+    VT_CHECK_GL("Clear");
     ++stats.clears;
     return D3D_OK;
 }
@@ -207,9 +210,7 @@ HRESULT GlDevice::SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSur
     oldColor->UnbindRef();
     if (oldDepth) oldDepth->UnbindRef();
     state_.viewport = {0, 0, color->desc.Width, color->desc.Height, 0.0f, 1.0f};
-    targetDirty_ = true;
-    rsDirty_ = 1;
-    shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+    dirty_ |= kDirtyTarget | kDirtyFixed | kDirtyTransform | kDirtyVertexMode;
     return D3D_OK;
 }
 
@@ -258,12 +259,11 @@ void GlDevice::DrawPresentQuad() {
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(vao_);
     glUseProgram(0);
+    VT_CHECK_GL("Present");
 
     // Everything above bypassed the shadow copy: start it afresh.
     gl_ = GlShadow{};
-    rsDirty_ = 1;
-    samplerDirty_ = 0xffu;
-    targetDirty_ = true;
+    dirty_ |= kDirtyFixed | kDirtySamplers | kDirtyTarget;
 }
 
 HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
@@ -290,7 +290,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
         SDL_GL_SwapWindow(window_);
     } else {
         glFinish();
-        targetDirty_ = true;
+        dirty_ |= kDirtyTarget;
     }
     // The program presents its loading frame once before the show's frames.
     if (stats.presents == 0) vt::win32::TraceStep("loading frame presented");
@@ -309,7 +309,7 @@ HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& widt
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     // Row 0 of every target is the top of the picture.
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    targetDirty_ = true;
+    dirty_ |= kDirtyTarget;
     if (presented) {
         for (size_t i = 0; i < rgb.size(); i += 3)
             for (int c = 0; c < 3; ++c) rgb[i + c] = presentedLut_[c][rgb[i + c]];

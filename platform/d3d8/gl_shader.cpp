@@ -1,246 +1,103 @@
 // GLSL of the fixed-function pipeline and its compilation.
 //
-// The vertex program does transforms, lighting (clamped once, at the end),
-// vertex fog and texture-coordinate generation/transforms for all eight
-// stages, selected by uniforms. Fragment programs are generated per
-// FragmentKey: the texture stages in use, the specular add, fog and the
-// alpha test, with the operations written out as plain expressions.
+// The fixed parts of the programs are the .glsl files in shaders/ (embedded
+// at build time as d3d8_glsl.h); this file puts them together per key and
+// writes out the per-stage parts: texture-coordinate generation and the
+// stage operations as plain expressions.
 #include "platform/d3d8/gl_shader.h"
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
+
+#include "d3d8_glsl.h"
 
 namespace vt::d3d8 {
 
+std::string GlslConstants() {
+    std::string s;
+    auto constant = [&s](const char* name, int value) {
+        s += "const int ";
+        s += name;
+        s += " = " + std::to_string(value) + ";\n";
+    };
+    auto define = [&s](const char* name, int value) {
+        s += "#define ";
+        s += name;
+        s += " " + std::to_string(value) + "\n";
+    };
+#define VT_CONSTANT(name, value) constant(#name, static_cast<int>(value));
+#define VT_D3D_CONSTANT(name) constant(#name, static_cast<int>(name));
+#define VT_DEFINE(name, value) define(#name, static_cast<int>(value));
+    VT_VERTEX_FLAGS(VT_CONSTANT)
+    VT_VERTEX_FOG_MODES(VT_CONSTANT)
+    VT_GLSL_SIZES(VT_CONSTANT)
+    VT_GLSL_D3D_VALUES(VT_D3D_CONSTANT)
+    VT_ATTRIBUTES(VT_DEFINE)
+    VT_VARYINGS(VT_DEFINE)
+#undef VT_CONSTANT
+#undef VT_D3D_CONSTANT
+#undef VT_DEFINE
+    return s;
+}
+
 namespace {
 
-const char* kVertexDecls = R"(
-layout(location = 0) in vec4 aPos;
-layout(location = 1) in vec3 aNormal;
-layout(location = 2) in vec4 aDiffuse;
-layout(location = 3) in vec4 aSpecular;
-layout(location = 4) in float aPSize;
-uniform mat4 uWVP;
-uniform mat4 uWV;
-uniform mat4 uNrm;
-uniform vec4 uVp[2];     // (x, y, 2/width, 2/height), (pixel shift x, y in NDC)
-uniform ivec4 uMode;     // flags, fog mode, light count, material sources
-uniform vec4 uFogV;      // start, end, density, range fog
-uniform vec4 uMat[6];    // diffuse, ambient, specular, emissive, global ambient, (power, size, min, max)
-uniform vec4 uPScale;    // A, B, C, viewport height
-uniform vec4 uLight[56]; // 7 vec4 per light
-uniform ivec4 uTexGen[8];  // -, coordinate dimension
-uniform mat4 uTexM[8];
-out gl_PerVertex {
-    vec4 gl_Position;
-    float gl_PointSize;
-};
-LOC(0) out vec4 vDiff;
-LOC(1) out vec4 vSpec;
-LOC(2) flat out vec4 vDiffF;
-LOC(3) flat out vec4 vSpecF;
-LOC(4) out float vFog;
-
-vec4 MatColor(int src, int idx, bool hasD, bool hasS) {
-    if (src == 1 && hasD) return aDiffuse;
-    if (src == 2 && hasS) return aSpecular;
-    return uMat[idx];
-}
-
-// Stored coordinates as fed to a texture matrix: 2D ones become (u, v, 1, 0).
-vec4 PadCoord(vec4 a, int dim) {
-    if (dim == 1) return vec4(a.x, 1.0, 0.0, 0.0);
-    if (dim == 2) return vec4(a.xy, 1.0, 0.0);
-    if (dim == 3) return vec4(a.xyz, 1.0);
-    if (dim == 4) return a;
-    return vec4(0.0);
-}
-
-void main() {
-    int flags = uMode.x;
-    bool hasD = (flags & 8) != 0;
-    bool hasS = (flags & 16) != 0;
-    vec3 pc = vec3(0.0);
-    vec3 n = vec3(0.0);
-)";
-
-const char* kVertexPreTransformed = R"(
-    float w = aPos.w != 0.0 ? 1.0 / aPos.w : 1.0;
-    float nx = (aPos.x - uVp[0].x) * uVp[0].z - 1.0;
-    float ny = 1.0 - (aPos.y - uVp[0].y) * uVp[0].w;
-    gl_Position = vec4((nx + uVp[1].x) * w, (uVp[1].y - ny) * w, (2.0 * aPos.z - 1.0) * w, w);
-)";
-
-const char* kVertexTransformed = R"(
-    vec4 p = vec4(aPos.xyz, 1.0);
-    gl_Position = uWVP * p;
-    pc = (uWV * p).xyz;
-    if ((flags & 4) != 0) {
-        n = mat3(uNrm) * aNormal;
-        if ((flags & 32) != 0 && dot(n, n) > 0.0) n = normalize(n);
-    }
-)";
-
-const char* kVertexColours = R"(
-    vec4 diff = hasD ? aDiffuse : vec4(1.0);
-    vec4 specCol = hasS ? aSpecular : vec4(0.0);
-)";
-
-const char* kVertexLighting = R"(
-    {
-        int ms = uMode.w;
-        vec4 Cd = MatColor(ms & 3, 0, hasD, hasS);
-        vec4 Ca = MatColor((ms >> 2) & 3, 1, hasD, hasS);
-        vec4 Cs = MatColor((ms >> 4) & 3, 2, hasD, hasS);
-        vec4 Ce = MatColor((ms >> 6) & 3, 3, hasD, hasS);
-        vec3 amb = uMat[4].rgb;
-        vec3 dsum = vec3(0.0);
-        vec3 ssum = vec3(0.0);
-        vec3 E = vec3(0.0, 0.0, -1.0);
-        if ((flags & 64) != 0 && dot(pc, pc) > 0.0) E = -normalize(pc);
-        for (int i = 0; i < uMode.z; ++i) {
-            int b = i * 7;
-            vec3 L = uLight[b + 4].xyz;
-            float att = 1.0;
-            float type = uLight[b + 4].w;
-            if (type != 3.0) {
-                vec3 d = uLight[b + 3].xyz - pc;
-                float dist = length(d);
-                if (dist > uLight[b + 3].w) continue;
-                L = dist > 0.0 ? d / dist : vec3(0.0);
-                vec3 k = uLight[b + 5].xyz;
-                float den = k.x + k.y * dist + k.z * dist * dist;
-                att = den > 0.0 ? 1.0 / den : 1.0;
-                if (type == 2.0) {
-                    float rho = dot(L, uLight[b + 4].xyz);
-                    float ct = uLight[b + 6].x;
-                    float cp = uLight[b + 6].y;
-                    float spot = rho > ct ? 1.0 : (rho <= cp ? 0.0 : pow((rho - cp) / (ct - cp), uLight[b + 5].w));
-                    att *= spot;
-                }
-            }
-            amb += att * uLight[b + 2].rgb;
-            float ndl = dot(n, L);
-            if (ndl > 0.0) {
-                dsum += att * ndl * uLight[b].rgb;
-                if ((flags & 128) != 0) {
-                    vec3 H = normalize(L + E);
-                    float ndh = dot(n, H);
-                    if (ndh > 0.0) ssum += att * pow(ndh, uMat[5].x) * uLight[b + 1].rgb;
-                }
-            }
-        }
-        diff = vec4(Ce.rgb + Ca.rgb * amb + Cd.rgb * dsum, Cd.a);
-        specCol = vec4(Cs.rgb * ssum, hasS ? aSpecular.a : 0.0);
-    }
-)";
-
-const char* kVertexTail = R"(
-    diff = clamp(diff, 0.0, 1.0);
-    specCol = clamp(specCol, 0.0, 1.0);
-    vDiff = diff;
-    vDiffF = diff;
-    vSpec = specCol;
-    vSpecF = specCol;
-
-    int fm = uMode.y;
-    float f = 1.0;
-    if (fm == 4) {
-        f = specCol.a;
-    } else if (fm == 5) {
-        f = (flags & 1024) != 0 ? gl_Position.w : (gl_Position.z / gl_Position.w) * 0.5 + 0.5;
-    } else if (fm != 0) {
-        float d = uFogV.w != 0.0 ? length(pc) : abs(pc.z);
-        if (fm == 3)
-            f = uFogV.y != uFogV.x ? (uFogV.y - d) / (uFogV.y - uFogV.x) : (d < uFogV.y ? 1.0 : 0.0);
-        else if (fm == 1)
-            f = exp(-d * uFogV.z);
-        else
-            f = exp(-(d * uFogV.z) * (d * uFogV.z));
-        f = clamp(f, 0.0, 1.0);
-    }
-    vFog = f;
-
-    float ps = (flags & 256) != 0 ? aPSize : uMat[5].y;
-    if ((flags & 512) != 0 && (flags & 1) == 0) {
-        float d = length(pc);
-        ps = uPScale.w * ps * sqrt(1.0 / max(uPScale.x + uPScale.y * d + uPScale.z * d * d, 1e-20));
-    }
-    gl_PointSize = max(clamp(ps, uMat[5].z, uMat[5].w), 1.0);
-)";
-
-const char* kPresentVertex = R"(#version 330 core
-out vec2 vUv;
-void main() {
-    vec2 p = vec2(float((gl_VertexID & 1) * 2), float((gl_VertexID >> 1) * 2));
-    // Memory row 0 of the back buffer is the top of the picture.
-    vUv = vec2(p.x, 1.0 - p.y);
-    gl_Position = vec4(p * 2.0 - 1.0, 0.0, 1.0);
-}
-)";
-
-const char* kPresentFragment = R"(#version 330 core
-in vec2 vUv;
-uniform sampler2D uSrc;
-uniform sampler2D uLut;
-uniform int uUseLut;
-out vec4 oColor;
-void main() {
-    vec3 c = texture(uSrc, vUv).rgb;
-    if (uUseLut != 0) {
-        ivec3 i = ivec3(c * 255.0 + 0.5);
-        c = vec3(texelFetch(uLut, ivec2(i.r, 0), 0).r, texelFetch(uLut, ivec2(i.g, 0), 0).g,
-                 texelFetch(uLut, ivec2(i.b, 0), 0).b);
-    }
-    oColor = vec4(c, 1.0);
-}
-)";
-
+// Version, extension, the named constants and the uniform blocks.
 std::string Header(bool separate) {
     std::string h = "#version 330 core\n";
     if (separate)
         h += "#extension GL_ARB_separate_shader_objects : require\n#define LOC(n) layout(location = n)\n";
     else
         h += "#define LOC(n)\n";
+    static const std::string constants = GlslConstants();
+    h += constants;
+    h += glsl::blocks;
     return h;
 }
 
-// A stage argument as a GLSL expression.
+// A stage argument (D3DTA_* with its modifiers) as a GLSL expression.
 std::string ArgExpr(uint8_t a) {
-    static const char* regs[] = {"diff", "cur", "tex", "uTFactor", "specCol", "tmp"};
-    int sel = a & 0xf;
-    std::string v = sel <= 5 ? regs[sel] : "cur";
-    if (a & 0x10) v = "(vec4(1.0) - " + v + ")";
-    if (a & 0x20) v = v + ".aaaa";
+    std::string v;
+    switch (a & D3DTA_SELECTMASK) {
+    case D3DTA_DIFFUSE: v = "diff"; break;
+    case D3DTA_TEXTURE: v = "tex"; break;
+    case D3DTA_TFACTOR: v = "uTFactor"; break;
+    case D3DTA_SPECULAR: v = "specCol"; break;
+    case D3DTA_TEMP: v = "tmp"; break;
+    default: v = "cur"; break;  // D3DTA_CURRENT and values without a register
+    }
+    if (a & D3DTA_COMPLEMENT) v = "(vec4(1.0) - " + v + ")";
+    if (a & D3DTA_ALPHAREPLICATE) v = v + ".aaaa";
     return v;
 }
 
-// A stage operation on a1, a2, a0 as a GLSL expression.
+// A stage operation on a1, a2, a0 (arg1, arg2, arg0) as a GLSL expression.
 const char* OpExpr(uint8_t op) {
     switch (op) {
-    case 3: return "a2";
-    case 4: return "a1 * a2";
-    case 5: return "2.0 * a1 * a2";
-    case 6: return "4.0 * a1 * a2";
-    case 7: return "a1 + a2";
-    case 8: return "a1 + a2 - 0.5";
-    case 9: return "2.0 * (a1 + a2 - 0.5)";
-    case 10: return "a1 - a2";
-    case 11: return "a1 + a2 - a1 * a2";
-    case 12: return "mix(a2, a1, diff.a)";
-    case 13: return "mix(a2, a1, tex.a)";
-    case 14: return "mix(a2, a1, uTFactor.a)";
-    case 15: return "a1 + a2 * (1.0 - tex.a)";
-    case 16: return "mix(a2, a1, cur.a)";
-    case 18: return "a1 + a1.a * a2";
-    case 19: return "a1 * a2 + a1.a";
-    case 20: return "(1.0 - a1.a) * a2 + a1";
-    case 21: return "(vec4(1.0) - a1) * a2 + a1.a";
-    case 24: return "vec4(4.0 * dot(a1.rgb - 0.5, a2.rgb - 0.5))";
-    case 25: return "a0 + a1 * a2";
-    case 26: return "mix(a2, a1, a0)";
-    default: return "a1";  // select arg1, and operations without an equivalent here
+    case D3DTOP_SELECTARG2: return "a2";
+    case D3DTOP_MODULATE: return "a1 * a2";
+    case D3DTOP_MODULATE2X: return "2.0 * a1 * a2";
+    case D3DTOP_MODULATE4X: return "4.0 * a1 * a2";
+    case D3DTOP_ADD: return "a1 + a2";
+    case D3DTOP_ADDSIGNED: return "a1 + a2 - 0.5";
+    case D3DTOP_ADDSIGNED2X: return "2.0 * (a1 + a2 - 0.5)";
+    case D3DTOP_SUBTRACT: return "a1 - a2";
+    case D3DTOP_ADDSMOOTH: return "a1 + a2 - a1 * a2";
+    case D3DTOP_BLENDDIFFUSEALPHA: return "mix(a2, a1, diff.a)";
+    case D3DTOP_BLENDTEXTUREALPHA: return "mix(a2, a1, tex.a)";
+    case D3DTOP_BLENDFACTORALPHA: return "mix(a2, a1, uTFactor.a)";
+    case D3DTOP_BLENDTEXTUREALPHAPM: return "a1 + a2 * (1.0 - tex.a)";
+    case D3DTOP_BLENDCURRENTALPHA: return "mix(a2, a1, cur.a)";
+    case D3DTOP_MODULATEALPHA_ADDCOLOR: return "a1 + a1.a * a2";
+    case D3DTOP_MODULATECOLOR_ADDALPHA: return "a1 * a2 + a1.a";
+    case D3DTOP_MODULATEINVALPHA_ADDCOLOR: return "(1.0 - a1.a) * a2 + a1";
+    case D3DTOP_MODULATEINVCOLOR_ADDALPHA: return "(vec4(1.0) - a1) * a2 + a1.a";
+    case D3DTOP_DOTPRODUCT3: return "vec4(4.0 * dot(a1.rgb - 0.5, a2.rgb - 0.5))";
+    case D3DTOP_MULTIPLYADD: return "a0 + a1 * a2";
+    case D3DTOP_LERP: return "mix(a2, a1, a0)";
+    // D3DTOP_SELECTARG1, and the operations without an equivalent here
+    // (premodulate, bump mapping): the first argument.
+    default: return "a1";
     }
 }
 
@@ -286,22 +143,6 @@ GLuint Link(std::initializer_list<GLuint> shaders, bool separable) {
     return p;
 }
 
-VertexUniforms VertexLocations(GLuint g) {
-    VertexUniforms u;
-    u.wvp = glGetUniformLocation(g, "uWVP");
-    u.wv = glGetUniformLocation(g, "uWV");
-    u.nrm = glGetUniformLocation(g, "uNrm");
-    u.vp = glGetUniformLocation(g, "uVp");
-    u.mode = glGetUniformLocation(g, "uMode");
-    u.fogV = glGetUniformLocation(g, "uFogV");
-    u.mat = glGetUniformLocation(g, "uMat");
-    u.pscale = glGetUniformLocation(g, "uPScale");
-    u.light = glGetUniformLocation(g, "uLight");
-    u.texGen = glGetUniformLocation(g, "uTexGen");
-    u.texM = glGetUniformLocation(g, "uTexM");
-    return u;
-}
-
 bool HasSeparateShaderObjects() {
     GLint major = 0, minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
@@ -314,6 +155,29 @@ bool HasSeparateShaderObjects() {
         if (e && std::strcmp(e, "GL_ARB_separate_shader_objects") == 0) return true;
     }
     return false;
+}
+
+
+// Routes the program's uniform blocks to the device's buffers.
+void BindBlocks(GLuint prog) {
+    for (uint32_t b = 0; b < kBlockCount; ++b) {
+        GLuint index = glGetUniformBlockIndex(prog, kBlocks[b].name);
+        if (index != GL_INVALID_INDEX) glUniformBlockBinding(prog, index, b);
+    }
+}
+
+// The 2D and cube samplers of stage s sit on units s and kMaxStages + s.
+// The program must be current unless it is separable.
+void SetSamplerUnits(GLuint prog, const FragmentKey& key, bool separate) {
+    for (int s = 0; s < key.stages; ++s) {
+        GLint loc = glGetUniformLocation(prog, ("uTex" + std::to_string(s)).c_str());
+        if (loc < 0) continue;
+        GLint unit = key.stage[s].texType == kTexCube ? kMaxStages + s : s;
+        if (separate)
+            glProgramUniform1i(prog, loc, unit);
+        else
+            glUniform1i(loc, unit);
+    }
 }
 
 }  // namespace
@@ -338,34 +202,37 @@ std::string VertexShaderSource(const VertexKey& key, bool separate) {
     std::string s = Header(separate);
     const bool rhw = key.flags & kVkPreTransformed;
     for (int i = 0; i < key.stages; ++i) {
-        s += "layout(location = " + std::to_string(kAttrTex0 + i) + ") in vec4 aTex" + std::to_string(i) + ";\n";
-        s += "LOC(" + std::to_string(5 + i) + ") out vec4 vTc" + std::to_string(i) + ";\n";
+        const std::string n = std::to_string(i);
+        s += "layout(location = " + std::to_string(kAttrTex0 + i) + ") in vec4 aTex" + n + ";\n";
+        s += "LOC(" + std::to_string(kVarTexCoord0 + i) + ") out vec4 vTc" + n + ";\n";
     }
-    s += kVertexDecls;
-    s += rhw ? kVertexPreTransformed : kVertexTransformed;
-    s += kVertexColours;
-    if (!rhw && (key.flags & kVkLighting)) s += kVertexLighting;
-    s += kVertexTail;
+    s += glsl::vertex_head;
+    s += rhw ? glsl::vertex_pretransformed : glsl::vertex_transformed;
+    s += glsl::vertex_colours;
+    if (!rhw && (key.flags & kVkLighting)) s += glsl::vertex_lighting;
+    s += glsl::vertex_tail;
     for (int i = 0; i < key.stages; ++i) {
         const std::string n = std::to_string(i);
-        const int mode = rhw ? 0 : key.gen[i] & 3;
-        const int count = rhw ? 0 : key.gen[i] >> 2;
-        if (mode == 0 && count < 2) {
+        const TexCoordSource source = rhw ? kTcPassThru : TexGenSource(key.gen[i]);
+        const int rows = rhw ? 0 : TexGenMatrixRows(key.gen[i]);
+        if (source == kTcPassThru && rows < 2) {
             s += "    vTc" + n + " = aTex" + n + ";\n";
             continue;
         }
         s += "    {\n";
-        if (mode == 0) s += "        vec4 t = PadCoord(aTex" + n + ", uTexGen[" + n + "].y);\n";
-        if (mode == 1) s += "        vec4 t = vec4(n, 1.0);\n";
-        if (mode == 2) s += "        vec4 t = vec4(pc, 1.0);\n";
-        if (mode == 3) {
+        switch (source) {
+        case kTcPassThru: s += "        vec4 t = PadCoord(aTex" + n + ", uTexDimension[" + n + "]);\n"; break;
+        case kTcCameraNormal: s += "        vec4 t = vec4(n, 1.0);\n"; break;
+        case kTcCameraPosition: s += "        vec4 t = vec4(pc, 1.0);\n"; break;
+        case kTcReflection:
             s += "        vec3 I = dot(pc, pc) > 0.0 ? normalize(pc) : vec3(0.0, 0.0, 1.0);\n";
             s += "        vec4 t = vec4(I - 2.0 * dot(n, I) * n, 1.0);\n";
+            break;
         }
-        if (count >= 2) {
-            s += "        t = uTexM[" + n + "] * t;\n";
-            if (count < 4) s += "        t.w = 0.0;\n";
-            if (count < 3) s += "        t.z = 0.0;\n";
+        if (rows >= 2) {
+            s += "        t = uTexMatrix[" + n + "] * t;\n";
+            if (rows < 4) s += "        t.w = 0.0;\n";
+            if (rows < 3) s += "        t.z = 0.0;\n";
         }
         s += "        vTc" + n + " = t;\n    }\n";
     }
@@ -376,17 +243,17 @@ std::string VertexShaderSource(const VertexKey& key, bool separate) {
 std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     std::string s = Header(separate);
     const bool flat = key.flags & kFkFlat;
-    s += flat ? "LOC(2) flat in vec4 vDiffF;\nLOC(3) flat in vec4 vSpecF;\n" : "LOC(0) in vec4 vDiff;\nLOC(1) in vec4 vSpec;\n";
-    s += "LOC(4) in float vFog;\n";
+    s += flat ? "LOC(kVarDiffuseFlat) flat in vec4 vDiffF;\nLOC(kVarSpecularFlat) flat in vec4 vSpecF;\n"
+              : "LOC(kVarDiffuse) in vec4 vDiff;\nLOC(kVarSpecular) in vec4 vSpec;\n";
+    s += "LOC(kVarFog) in float vFog;\n";
     for (int i = 0; i < key.stages; ++i) {
         const StageKey& k = key.stage[i];
         std::string n = std::to_string(i);
-        s += "LOC(" + std::to_string(5 + i) + ") in vec4 vTc" + n + ";\n";
-        if (k.texType == 1) s += "uniform sampler2D uTex" + n + ";\n";
-        if (k.texType == 2) s += "uniform samplerCube uTex" + n + ";\n";
+        s += "LOC(" + std::to_string(kVarTexCoord0 + i) + ") in vec4 vTc" + n + ";\n";
+        if (k.texType == kTex2D) s += "uniform sampler2D uTex" + n + ";\n";
+        if (k.texType == kTexCube) s += "uniform samplerCube uTex" + n + ";\n";
     }
-    s += "uniform vec4 uTFactor;\nuniform vec4 uFogColor;\nuniform vec4 uFogP;  // start, end, density, table mode\n"
-         "uniform ivec2 uAlpha;  // compare function, reference\nout vec4 oColor;\n\nvoid main() {\n";
+    s += "out vec4 oColor;\n\nvoid main() {\n";
     s += flat ? "    vec4 diff = vDiffF;\n    vec4 specCol = vSpecF;\n" : "    vec4 diff = vDiff;\n    vec4 specCol = vSpec;\n";
     s += "    vec4 cur = diff;\n    vec4 tmp = vec4(0.0);\n";
     for (int i = 0; i < key.stages; ++i) {
@@ -398,9 +265,9 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
             std::string c = "tc[" + std::to_string(k.projected) + "]";
             s += "        if (" + c + " != 0.0) tc.xyz /= " + c + ";\n";
         }
-        if (k.texType == 1)
+        if (k.texType == kTex2D)
             s += "        vec4 tex = texture(uTex" + n + ", tc.xy);\n";
-        else if (k.texType == 2)
+        else if (k.texType == kTexCube)
             s += "        vec4 tex = texture(uTex" + n + ", tc.xyz);\n";
         else
             s += "        vec4 tex = vec4(0.0);\n";
@@ -414,29 +281,11 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
         s += "    }\n";
     }
     if (key.flags & kFkSpecularAdd) s += "    cur.rgb = min(cur.rgb + specCol.rgb, vec3(1.0));\n";
-    if (key.flags & kFkTableFog) {
-        s += R"(    float d = vFog;
-    int m = int(uFogP.w);
-    float f;
-    if (m == 3)
-        f = uFogP.y != uFogP.x ? (uFogP.y - d) / (uFogP.y - uFogP.x) : (d < uFogP.y ? 1.0 : 0.0);
-    else if (m == 1)
-        f = exp(-d * uFogP.z);
-    else
-        f = exp(-(d * uFogP.z) * (d * uFogP.z));
-    cur.rgb = mix(uFogColor.rgb, cur.rgb, clamp(f, 0.0, 1.0));
-)";
-    } else if (key.flags & kFkFog) {
+    if (key.flags & kFkTableFog)
+        s += glsl::fragment_table_fog;
+    else if (key.flags & kFkFog)
         s += "    cur.rgb = mix(uFogColor.rgb, cur.rgb, vFog);\n";
-    }
-    if (key.flags & kFkAlphaTest) {
-        s += R"(    int a8 = int(cur.a * 255.0 + 0.5);
-    int af = uAlpha.x, ref = uAlpha.y;
-    bool pass = (af == 2 && a8 < ref) || (af == 3 && a8 == ref) || (af == 4 && a8 <= ref) ||
-                (af == 5 && a8 > ref) || (af == 6 && a8 != ref) || (af == 7 && a8 >= ref);
-    if (!pass) discard;
-)";
-    }
+    if (key.flags & kFkAlphaTest) s += glsl::fragment_alpha_test;
     s += "    oColor = cur;\n}\n";
     return s;
 }
@@ -446,8 +295,8 @@ ShaderSet::~ShaderSet() { Release(); }
 void ShaderSet::Release() {
     for (auto& kv : entries_)
         if (kv.second->linked) glDeleteProgram(kv.second->linked);
-    for (auto& kv : vertex_) glDeleteProgram(kv.second->part.program);
-    for (auto& kv : fragment_) glDeleteProgram(kv.second->part.program);
+    for (auto& kv : vertex_) glDeleteProgram(kv.second);
+    for (auto& kv : fragment_) glDeleteProgram(kv.second);
     entries_.clear();
     vertex_.clear();
     fragment_.clear();
@@ -462,56 +311,27 @@ void ShaderSet::Build() {
     if (separate_) glGenProgramPipelines(1, &pipeline_);
 }
 
-namespace {
-
-FragmentUniforms FragmentLocations(GLuint prog) {
-    FragmentUniforms u;
-    u.tfactor = glGetUniformLocation(prog, "uTFactor");
-    u.fogColor = glGetUniformLocation(prog, "uFogColor");
-    u.fogP = glGetUniformLocation(prog, "uFogP");
-    u.alpha = glGetUniformLocation(prog, "uAlpha");
-    return u;
-}
-
-// 2D and cube samplers of stage s sit on units s and 8 + s. The program
-// must be current unless it is separable.
-void SetSamplerUnits(GLuint prog, const FragmentKey& key, bool separate) {
-    for (int s = 0; s < key.stages; ++s) {
-        GLint loc = glGetUniformLocation(prog, ("uTex" + std::to_string(s)).c_str());
-        if (loc < 0) continue;
-        GLint unit = key.stage[s].texType == 2 ? 8 + s : s;
-        if (separate)
-            glProgramUniform1i(prog, loc, unit);
-        else
-            glUniform1i(loc, unit);
-    }
-}
-
-}  // namespace
-
-VertexProgram* ShaderSet::GetVertex(const VertexKey& key) {
+GLuint ShaderSet::GetVertex(const VertexKey& key) {
     std::string id = key.Bytes();
     auto it = vertex_.find(id);
-    if (it != vertex_.end()) return it->second.get();
+    if (it != vertex_.end()) return it->second;
     GLuint prog = Link({Compile(GL_VERTEX_SHADER, VertexShaderSource(key, true))}, true);
-    if (!prog) return nullptr;
-    auto v = std::make_unique<VertexProgram>();
-    v->part.program = prog;
-    v->u = VertexLocations(prog);
-    return vertex_.emplace(std::move(id), std::move(v)).first->second.get();
+    if (!prog) return 0;
+    BindBlocks(prog);
+    vertex_.emplace(std::move(id), prog);
+    return prog;
 }
 
-FragmentProgram* ShaderSet::GetFragment(const FragmentKey& key) {
+GLuint ShaderSet::GetFragment(const FragmentKey& key) {
     std::string id = key.Bytes();
     auto it = fragment_.find(id);
-    if (it != fragment_.end()) return it->second.get();
+    if (it != fragment_.end()) return it->second;
     GLuint prog = Link({Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(key, true))}, true);
-    if (!prog) return nullptr;
-    auto f = std::make_unique<FragmentProgram>();
-    f->part.program = prog;
-    f->u = FragmentLocations(prog);
+    if (!prog) return 0;
+    BindBlocks(prog);
     SetSamplerUnits(prog, key, true);
-    return fragment_.emplace(std::move(id), std::move(f)).first->second.get();
+    fragment_.emplace(std::move(id), prog);
+    return prog;
 }
 
 PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
@@ -521,9 +341,9 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
 
     auto e = std::make_unique<PipelineEntry>();
     if (separate_) {
-        e->vs = GetVertex(vk);
-        e->fs = GetFragment(fk);
-        if (!e->vs || !e->fs) return nullptr;
+        e->vertex = GetVertex(vk);
+        e->fragment = GetFragment(fk);
+        if (!e->vertex || !e->fragment) return nullptr;
     } else {
         GLuint prog = Link({Compile(GL_VERTEX_SHADER, VertexShaderSource(vk, false)),
                             Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false))},
@@ -531,14 +351,7 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
         if (!prog) return nullptr;
         ++linkedCount_;
         e->linked = prog;
-        e->ownVs = std::make_unique<VertexProgram>();
-        e->ownVs->part.program = prog;
-        e->ownVs->u = VertexLocations(prog);
-        e->ownFs = std::make_unique<FragmentProgram>();
-        e->ownFs->part.program = prog;
-        e->ownFs->u = FragmentLocations(prog);
-        e->vs = e->ownVs.get();
-        e->fs = e->ownFs.get();
+        BindBlocks(prog);
         glUseProgram(prog);
         SetSamplerUnits(prog, fk, false);
         Unbind();
@@ -555,31 +368,24 @@ void ShaderSet::Bind(PipelineEntry* e) {
             glUseProgram(0);
             glBindProgramPipeline(pipeline_);
         }
-        if (boundVs_ != e->vs) glUseProgramStages(pipeline_, GL_VERTEX_SHADER_BIT, e->vs->part.program);
-        if (boundFs_ != e->fs) glUseProgramStages(pipeline_, GL_FRAGMENT_SHADER_BIT, e->fs->part.program);
+        if (boundVertex_ != e->vertex) glUseProgramStages(pipeline_, GL_VERTEX_SHADER_BIT, e->vertex);
+        if (boundFragment_ != e->fragment) glUseProgramStages(pipeline_, GL_FRAGMENT_SHADER_BIT, e->fragment);
     }
     bound_ = e;
-    boundVs_ = e->vs;
-    boundFs_ = e->fs;
+    boundVertex_ = e->vertex;
+    boundFragment_ = e->fragment;
 }
 
 void ShaderSet::Unbind() {
     bound_ = nullptr;
-    boundVs_ = nullptr;
-    boundFs_ = nullptr;
-}
-
-void ShaderSet::MarkDirty(uint32_t bits) {
-    for (auto& kv : vertex_) kv.second->part.dirty |= bits;
-    for (auto& kv : fragment_) kv.second->part.dirty |= bits;
-    for (auto& kv : entries_) {
-        if (kv.second->ownVs) kv.second->ownVs->part.dirty |= bits;
-        if (kv.second->ownFs) kv.second->ownFs->part.dirty |= bits;
-    }
+    boundVertex_ = 0;
+    boundFragment_ = 0;
 }
 
 bool ShaderSet::BuildPresent(PresentProgram& out) {
-    out.program = Link({Compile(GL_VERTEX_SHADER, kPresentVertex), Compile(GL_FRAGMENT_SHADER, kPresentFragment)}, false);
+    out.program =
+        Link({Compile(GL_VERTEX_SHADER, glsl::present_vertex), Compile(GL_FRAGMENT_SHADER, glsl::present_fragment)},
+             false);
     if (!out.program) return false;
     out.useLut = glGetUniformLocation(out.program, "uUseLut");
     glUseProgram(out.program);

@@ -1,14 +1,17 @@
-// The fixed-function pipeline as GLSL. The vertex stage is one program
-// driven by uniforms (transforms, lighting, fog, texture coordinates); the
-// fragment stage is generated per texture-stage set-up (FragmentKey), so each
-// pixel runs only the operations in use, and cached.
+// The fixed-function pipeline as GLSL. The vertex stage is generated per
+// VertexKey (pre-transformed or not, lighting, texture-coordinate sources)
+// and reads the rest from the uniform blocks of gl_blocks.h; the fragment
+// stage is generated per FragmentKey (the texture stages in use, fog, the
+// alpha test), so each pixel runs only the operations in use. Programs are
+// cached by key.
 //
 // Usage: ShaderSet::Build() once the context exists, then Precompile() the
 // keys expected during a run (loading time); Get(key) returns the program
 // pair for a key, compiling it only if it was never seen. Bind() makes it
-// current. With separate shader objects (GL 4.1 or the ARB extension) all
-// fragment programs share one vertex program; otherwise each key links its
-// own full program.
+// current. With separate shader objects (GL 4.1 or the ARB extension) the
+// pairs share vertex and fragment programs; otherwise each pair links a
+// program of its own. Either way every program reads the same uniform
+// buffers, so state is uploaded once, not per program.
 #pragma once
 
 #include <cstdint>
@@ -16,77 +19,85 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/d3d8/gl_blocks.h"
 #include "platform/d3d8/gl_common.h"
 
 namespace vt::d3d8 {
 
-// Vertex attribute locations.
-enum AttribLocation : GLuint {
-    kAttrPosition = 0,
-    kAttrNormal = 1,
-    kAttrDiffuse = 2,
-    kAttrSpecular = 3,
-    kAttrPointSize = 4,
-    kAttrTex0 = 5,  // one per stage: the coordinate set that stage reads
-};
+// Vertex attribute locations, and the locations of what the vertex stage
+// passes to the fragment stage. Both are #defines in the GLSL (layout
+// qualifiers need literals there).
+#define VT_ATTRIBUTES(X)    \
+    X(kAttrPosition, 0)     \
+    X(kAttrNormal, 1)       \
+    X(kAttrDiffuse, 2)      \
+    X(kAttrSpecular, 3)     \
+    X(kAttrPointSize, 4)    \
+    X(kAttrTex0, 5) /* one per stage: the coordinate set that stage reads */
+#define VT_VARYINGS(X)      \
+    X(kVarDiffuse, 0)       \
+    X(kVarSpecular, 1)      \
+    X(kVarDiffuseFlat, 2)   \
+    X(kVarSpecularFlat, 3)  \
+    X(kVarFog, 4)           \
+    X(kVarTexCoord0, 5) /* one per stage */
 
-constexpr int kShaderStages = 8;
+#define VT_ENUMERATOR(name, value) name = (value),
+enum AttribLocation : GLuint { VT_ATTRIBUTES(VT_ENUMERATOR) };
+enum VaryingLocation : int { VT_VARYINGS(VT_ENUMERATOR) };
+#undef VT_ENUMERATOR
 
-// uMode.x bits.
-enum VertexFlags : int {
-    kVfPreTransformed = 1,
-    kVfLighting = 2,
-    kVfHasNormal = 4,
-    kVfHasDiffuse = 8,
-    kVfHasSpecular = 16,
-    kVfNormalize = 32,
-    kVfLocalViewer = 64,
-    kVfSpecular = 128,
-    kVfHasPointSize = 256,
-    kVfPointScale = 512,
-    kVfFogDepthW = 1024,  // table fog: pass clip w (perspective) rather than z
-};
-
-// uMode.y: how the per-vertex fog value is made.
-enum VertexFogMode : int {
-    kVFogNone = 0,  // f = 1
-    kVFogExp = 1,
-    kVFogExp2 = 2,
-    kVFogLinear = 3,
-    kVFogSpecAlpha = 4,  // f = specular alpha
-    kVFogDepth = 5,      // pass depth; the fragment stage computes table fog
-};
+// The `const int` and `#define` lines every generated shader starts with,
+// from the tables above and in gl_blocks.h.
+std::string GlslConstants();
 
 // FragmentKey::flags.
 enum FragmentFlags : uint8_t {
-    kFkSpecularAdd = 1,
-    kFkFlat = 2,
-    kFkTableFog = 4,
-    kFkAlphaTest = 8,
-    kFkSprite = 16,
-    kFkFog = 32,
+    kFkSpecularAdd = 1 << 0,
+    kFkFlat = 1 << 1,
+    kFkTableFog = 1 << 2,
+    kFkAlphaTest = 1 << 3,
+    kFkSprite = 1 << 4,
+    kFkFog = 1 << 5,
 };
 
 // VertexKey::flags.
 enum VertexKeyFlags : uint8_t {
-    kVkPreTransformed = 1,
-    kVkLighting = 2,
+    kVkPreTransformed = 1 << 0,
+    kVkLighting = 1 << 1,
 };
 
-// What a generated vertex program hard-codes: pre-transformed or not,
-// lighting, and per stage the coordinate source (mode) and matrix size.
+// The texture bound to a stage, as the fragment stage samples it.
+enum TexKind : uint8_t { kTexNone, kTex2D, kTexCube };
+
+// Where a stage's coordinates come from (the high word of D3DTSS_TEXCOORDINDEX).
+enum TexCoordSource : uint8_t {
+    kTcPassThru = D3DTSS_TCI_PASSTHRU >> 16,
+    kTcCameraNormal = D3DTSS_TCI_CAMERASPACENORMAL >> 16,
+    kTcCameraPosition = D3DTSS_TCI_CAMERASPACEPOSITION >> 16,
+    kTcReflection = D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR >> 16,
+};
+
+// VertexKey::gen of a stage: the coordinate source and how many rows of the
+// texture matrix apply (0: no matrix, else 2..4).
+constexpr uint8_t TexGen(TexCoordSource source, int matrixRows) {
+    return static_cast<uint8_t>(source | matrixRows << 2);
+}
+constexpr TexCoordSource TexGenSource(uint8_t gen) { return static_cast<TexCoordSource>(gen & 3); }
+constexpr int TexGenMatrixRows(uint8_t gen) { return gen >> 2; }
+
 struct VertexKey {
     uint8_t stages = 0;
     uint8_t flags = 0;
-    uint8_t gen[kShaderStages] = {};  // generation mode (0..3) | matrix count (0, 2..4) << 2
+    uint8_t gen[kMaxStages] = {};
     std::string Bytes() const;
 };
 
 struct StageKey {
-    uint8_t colorOp = 0, alphaOp = 0;
+    uint8_t colorOp = 0, alphaOp = 0;  // D3DTEXTUREOP
     uint8_t colorArg[3] = {};  // arg1, arg2, arg0 (D3DTA values, modifiers included)
     uint8_t alphaArg[3] = {};
-    uint8_t texType = 0;    // 0 none, 1 2D, 2 cube
+    uint8_t texType = kTexNone;
     int8_t projected = -1;  // component that divides, or -1
     uint8_t toTemp = 0;
 };
@@ -94,41 +105,14 @@ struct StageKey {
 struct FragmentKey {
     uint8_t stages = 0;
     uint8_t flags = 0;
-    StageKey stage[kShaderStages];
+    StageKey stage[kMaxStages];
     std::string Bytes() const;
-};
-
-struct VertexUniforms {
-    GLint wvp = -1, wv = -1, nrm = -1, vp = -1, mode = -1, fogV = -1, mat = -1, pscale = -1, light = -1;
-    GLint texGen = -1, texM = -1;
-};
-
-struct FragmentUniforms {
-    GLint tfactor = -1, fogColor = -1, fogP = -1, alpha = -1;
-};
-
-struct ProgramPart {
-    GLuint program = 0;
-    uint32_t dirty = 0xffffffffu;
-};
-
-struct VertexProgram {
-    ProgramPart part;
-    VertexUniforms u;
-};
-
-struct FragmentProgram {
-    ProgramPart part;
-    FragmentUniforms u;
 };
 
 // A vertex and a fragment program that draw together.
 struct PipelineEntry {
-    VertexProgram* vs = nullptr;
-    FragmentProgram* fs = nullptr;
-    GLuint linked = 0;  // without separate shader objects: the one program
-    std::unique_ptr<VertexProgram> ownVs;
-    std::unique_ptr<FragmentProgram> ownFs;
+    GLuint vertex = 0, fragment = 0;  // with separate shader objects
+    GLuint linked = 0;                // without: the one program
 };
 
 struct PresentProgram {
@@ -149,7 +133,6 @@ public:
     void Precompile(const VertexKey& vk, const FragmentKey& fk) { Get(vk, fk); }
     void Bind(PipelineEntry* e);
     void Unbind();
-    void MarkDirty(uint32_t bits);
     bool Separate() const { return separate_; }
     size_t ProgramCount() const { return vertex_.size() + fragment_.size() + linkedCount_; }
     void Release();  // deletes every program; the context must be current
@@ -157,18 +140,17 @@ public:
     static bool BuildPresent(PresentProgram& out);
 
 private:
-    VertexProgram* GetVertex(const VertexKey& key);
-    FragmentProgram* GetFragment(const FragmentKey& key);
+    GLuint GetVertex(const VertexKey& key);
+    GLuint GetFragment(const FragmentKey& key);
 
     bool separate_ = false;
     GLuint pipeline_ = 0;
-    std::unordered_map<std::string, std::unique_ptr<VertexProgram>> vertex_;
-    std::unordered_map<std::string, std::unique_ptr<FragmentProgram>> fragment_;
+    std::unordered_map<std::string, GLuint> vertex_;
+    std::unordered_map<std::string, GLuint> fragment_;
     std::unordered_map<std::string, std::unique_ptr<PipelineEntry>> entries_;
     size_t linkedCount_ = 0;
     PipelineEntry* bound_ = nullptr;
-    VertexProgram* boundVs_ = nullptr;
-    FragmentProgram* boundFs_ = nullptr;
+    GLuint boundVertex_ = 0, boundFragment_ = 0;
 };
 
 std::string VertexShaderSource(const VertexKey& key, bool separate);

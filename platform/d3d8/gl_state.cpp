@@ -16,9 +16,7 @@ void GlDevice::SetDefaultState() {
     }
     state_.material = D3DMATERIAL8{};
     state_.viewport = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
-    rsDirty_ = 1;
-    keyDirty_ = true;
-    shaders_.MarkDirty(kDirtyAll);
+    dirty_ = kDirtyAll;
 }
 
 // ---------------------------------------------------------------------------
@@ -29,69 +27,7 @@ HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     DWORD& slot = state_.rs[state];
     if (slot == value) return D3D_OK;
     slot = value;
-    switch (state) {
-    case D3DRS_ZENABLE:
-    case D3DRS_FILLMODE:
-    case D3DRS_ZWRITEENABLE:
-    case D3DRS_SRCBLEND:
-    case D3DRS_DESTBLEND:
-    case D3DRS_CULLMODE:
-    case D3DRS_ZFUNC:
-    case D3DRS_ALPHABLENDENABLE:
-    case D3DRS_ZBIAS:
-    case D3DRS_COLORWRITEENABLE:
-    case D3DRS_BLENDOP:
-        rsDirty_ = 1;
-        break;
-    case D3DRS_AMBIENT:
-    case D3DRS_POINTSIZE:
-    case D3DRS_POINTSIZE_MIN:
-    case D3DRS_POINTSIZE_MAX:
-        shaders_.MarkDirty(kDirtyMaterial);
-        break;
-    case D3DRS_TEXTUREFACTOR:
-    case D3DRS_FOGCOLOR:
-    case D3DRS_ALPHAREF:
-        shaders_.MarkDirty(kDirtyPixel);
-        break;
-    case D3DRS_ALPHATESTENABLE:
-    case D3DRS_ALPHAFUNC:
-    case D3DRS_SHADEMODE:
-    case D3DRS_POINTSPRITEENABLE:
-        shaders_.MarkDirty(kDirtyPixel);
-        keyDirty_ = true;
-        break;
-    case D3DRS_LIGHTING:
-        shaders_.MarkDirty(kDirtyVertexMode);
-        keyDirty_ = true;
-        break;
-    case D3DRS_COLORVERTEX:
-    case D3DRS_LOCALVIEWER:
-    case D3DRS_NORMALIZENORMALS:
-    case D3DRS_DIFFUSEMATERIALSOURCE:
-    case D3DRS_SPECULARMATERIALSOURCE:
-    case D3DRS_AMBIENTMATERIALSOURCE:
-    case D3DRS_EMISSIVEMATERIALSOURCE:
-    case D3DRS_POINTSCALEENABLE:
-    case D3DRS_POINTSCALE_A:
-    case D3DRS_POINTSCALE_B:
-    case D3DRS_POINTSCALE_C:
-        shaders_.MarkDirty(kDirtyVertexMode);
-        break;
-    case D3DRS_SPECULARENABLE:
-    case D3DRS_FOGENABLE:
-    case D3DRS_FOGTABLEMODE:
-    case D3DRS_FOGVERTEXMODE:
-    case D3DRS_FOGSTART:
-    case D3DRS_FOGEND:
-    case D3DRS_FOGDENSITY:
-    case D3DRS_RANGEFOGENABLE:
-        shaders_.MarkDirty(kDirtyVertexMode | kDirtyPixel);
-        keyDirty_ = true;
-        break;
-    default:
-        break;  // recorded; no effect on this device (dither, clipping, patterns...)
-    }
+    dirty_ |= RenderStateDirt(state);
     return D3D_OK;
 }
 
@@ -106,24 +42,7 @@ HRESULT GlDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE typ
     DWORD& slot = state_.tss[stage][type];
     if (slot == value) return D3D_OK;
     slot = value;
-    switch (type) {
-    case D3DTSS_ADDRESSU:
-    case D3DTSS_ADDRESSV:
-    case D3DTSS_ADDRESSW:
-    case D3DTSS_BORDERCOLOR:
-    case D3DTSS_MAGFILTER:
-    case D3DTSS_MINFILTER:
-    case D3DTSS_MIPFILTER:
-    case D3DTSS_MIPMAPLODBIAS:
-    case D3DTSS_MAXMIPLEVEL:
-    case D3DTSS_MAXANISOTROPY:
-        samplerDirty_ |= 1u << stage;
-        break;
-    default:
-        shaders_.MarkDirty(kDirtyStages | kDirtyPixel);
-        keyDirty_ = true;
-        break;
-    }
+    dirty_ |= StageStateDirt(stage, type);
     return D3D_OK;
 }
 
@@ -146,11 +65,8 @@ HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* pTexture) {
     if (slot) slot->Ref().Unbind();
     slot = tex;
     GLenum newTarget = tex ? tex->Store().target : 0;
-    if (oldTarget != newTarget) {
-        shaders_.MarkDirty(kDirtyStages | kDirtyPixel);
-        keyDirty_ = true;
-    }
-    samplerDirty_ |= 1u << stage;
+    if (oldTarget != newTarget) dirty_ |= kDirtyProgram;  // the sampler kind
+    dirty_ |= DirtySampler(stage);
     return D3D_OK;
 }
 
@@ -163,22 +79,22 @@ HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* pMa
     switch (static_cast<DWORD>(state)) {
     case D3DTS_WORLD:
         state_.world = m;
-        shaders_.MarkDirty(kDirtyTransform);
+        dirty_ |= kDirtyTransform;
         return D3D_OK;
     case D3DTS_VIEW:
         state_.view = m;
-        shaders_.MarkDirty(kDirtyTransform | kDirtyLights);
+        dirty_ |= kDirtyTransform | kDirtyLights;  // lights are kept in camera space
         return D3D_OK;
     case D3DTS_PROJECTION:
         state_.proj = m;
-        shaders_.MarkDirty(kDirtyTransform | kDirtyVertexMode);
+        dirty_ |= kDirtyTransform | kDirtyVertexMode;  // perspective or not picks the fog depth
         return D3D_OK;
     default:
         break;
     }
     if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
         state_.texm[state - D3DTS_TEXTURE0] = m;
-        shaders_.MarkDirty(kDirtyTexMatrix);
+        dirty_ |= kDirtyTexCoords;
         return D3D_OK;
     }
     // Other world matrices (vertex blending) are accepted and unused.
@@ -191,7 +107,7 @@ HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) { return D3DER
 HRESULT GlDevice::SetMaterial(const D3DMATERIAL8* pMaterial) {
     if (!pMaterial) return D3DERR_INVALIDCALL;
     state_.material = *pMaterial;
-    shaders_.MarkDirty(kDirtyMaterial);
+    dirty_ |= kDirtyMaterial;
     return D3D_OK;
 }
 
@@ -200,7 +116,7 @@ HRESULT GlDevice::SetLight(DWORD index, const D3DLIGHT8* pLight) {
     if (pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
     LightSlot& slot = state_.lights[index];
     slot.light = *pLight;
-    if (slot.enabled) shaders_.MarkDirty(kDirtyLights);
+    if (slot.enabled) dirty_ |= kDirtyLights;
     return D3D_OK;
 }
 
@@ -217,7 +133,7 @@ HRESULT GlDevice::LightEnable(DWORD index, BOOL enable) {
     bool on = enable != FALSE;
     if (it->second.enabled != on) {
         it->second.enabled = on;
-        shaders_.MarkDirty(kDirtyLights);
+        dirty_ |= kDirtyLights;
     }
     return D3D_OK;
 }
@@ -231,8 +147,8 @@ HRESULT GlDevice::SetVertexShader(DWORD handle) {
     if (state_.fvf == handle) return D3D_OK;
     state_.fvf = handle;
     layout_ = FvfLayout::From(handle);
-    shaders_.MarkDirty(kDirtyVertexMode | kDirtyStages | kDirtyPixel);
-    keyDirty_ = true;
+    // Flags, fog source, coordinate sizes and the program all follow the format.
+    dirty_ |= kDirtyVertexMode | kDirtyFog | kDirtyTexCoords | kDirtyProgram;
     return D3D_OK;
 }
 

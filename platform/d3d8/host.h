@@ -39,4 +39,9 @@ HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT
 // The picture the window last showed, after gamma (RGB, back-buffer size).
 HRESULT ReadPresentedImage(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
 
+#ifndef NDEBUG
+// Debug builds: GL errors the device has found and reported so far.
+uint64_t GlErrorsReported();
+#endif
+
 }  // namespace vt::d3d8

@@ -12,6 +12,9 @@ std::vector<TLVertex> Quad(float x0, float y0, float x1, float y1, D3DCOLOR c, f
 }
 
 void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth) {
+#ifndef NDEBUG
+    glErrorsBefore_ = GlErrorsReported();
+#endif
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("XDG_RUNTIME_DIR", "/tmp", 0);
@@ -36,6 +39,9 @@ void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth) {
 }
 
 void GlDeviceTest::TearDown() {
+#ifndef NDEBUG
+    EXPECT_EQ(GlErrorsReported(), glErrorsBefore_) << "GL errors were reported on stderr";
+#endif
     if (dev_) {
         EXPECT_EQ(dev_->Release(), 0u);
     }

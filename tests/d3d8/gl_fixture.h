@@ -86,6 +86,9 @@ protected:
     IDirect3DDevice8* dev_ = nullptr;
     std::vector<uint8_t> rgb_;
     UINT w_ = 0, h_ = 0;
+#ifndef NDEBUG
+    uint64_t glErrorsBefore_ = 0;  // debug builds: no test may leave a GL error behind
+#endif
 };
 
 }  // namespace vt::d3d8::test
