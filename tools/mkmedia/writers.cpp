@@ -36,29 +36,15 @@ void makeParentDirs(const std::string& path)
 
 void writePng(const std::string& path, const Image& img, bool withAlpha)
 {
-    const int ch = withAlpha ? 4 : 3;
-    const std::vector<uint8_t> bytes = toBytes(img, ch);
-    FilePtr f = openForWrite(path);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        throw std::runtime_error("libpng failed to start");
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("libpng failed writing " + path);
-    }
-    png_init_io(png, f.get());
-    png_set_compression_level(png, 6);
-    png_set_IHDR(png, info, img.width(), img.height(), 8, withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < img.height(); ++y)
-        png_write_row(png, const_cast<png_bytep>(&bytes[static_cast<size_t>(y) * img.width() * ch]));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fflush(f.get()) != 0) throw std::runtime_error("cannot write " + path);
+    const std::vector<uint8_t> bytes = toBytes(img, withAlpha ? 4 : 3);
+    makeParentDirs(path);
+    png_image png = {};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(img.width());
+    png.height = static_cast<png_uint_32>(img.height());
+    png.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&png, path.c_str(), 0, bytes.data(), 0, nullptr))
+        throw std::runtime_error("cannot write " + path + ": " + png.message);
 }
 
 void writeJpeg(const std::string& path, const Image& img, int quality)
