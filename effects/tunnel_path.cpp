@@ -152,13 +152,6 @@ HRESULT FillTunnelIndices(WORD* pIndices, int nIndices, int nRingVerts, BOOL bRe
     return S_OK;
 }
 
-static DWORD FloatState(float f)
-{
-    DWORD dw;
-    memcpy(&dw, &f, sizeof dw);
-    return dw;
-}
-
 void SetUpTunnelScene(DWORD dwLightOff, BOOL bLighting, BOOL bFog)
 {
     g_Camera.SetView(D3DXVECTOR3(0.0f, 10.0f, -50.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 1.0f, 0.0f));
@@ -175,7 +168,7 @@ void SetUpTunnelScene(DWORD dwLightOff, BOOL bLighting, BOOL bFog)
     g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, bFog);
     g_pd3dDevice->SetRenderState(D3DRS_FOGCOLOR, 0xFF000000);
     g_pd3dDevice->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    g_pd3dDevice->SetRenderState(D3DRS_FOGSTART, FloatState(0.0f));
-    g_pd3dDevice->SetRenderState(D3DRS_FOGEND, FloatState(150.0f));
-    g_pd3dDevice->SetRenderState(D3DRS_FOGDENSITY, FloatState(1.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGEND, FtoDW(150.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGDENSITY, FtoDW(1.0f));
 }

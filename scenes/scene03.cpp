@@ -14,14 +14,6 @@
 #include "util/camera.h"
 
 
-// Float render states travel as their bit pattern.
-static DWORD FloatBits(float f)
-{
-    DWORD dw;
-    memcpy(&dw, &f, sizeof(dw));
-    return dw;
-}
-
 // The right quarter of the screen: the panel image, then the text tiled
 // twice across and one and a half times down it, moving up a quarter of its
 // height per second; both fade in from the panel's left edge.
@@ -73,9 +65,9 @@ HRESULT Scene3(float fShowTime)
     g_pd3dDevice->SetRenderState(D3DRS_FOGENABLE, TRUE);
     g_pd3dDevice->SetRenderState(D3DRS_FOGCOLOR, 0xFF000000);
     g_pd3dDevice->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    g_pd3dDevice->SetRenderState(D3DRS_FOGSTART, FloatBits(0.0f));
-    g_pd3dDevice->SetRenderState(D3DRS_FOGEND, FloatBits(50.0f));
-    g_pd3dDevice->SetRenderState(D3DRS_FOGDENSITY, FloatBits(0.005f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGEND, FtoDW(50.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_FOGDENSITY, FtoDW(0.005f));
 
     // Failures here leave a frame short; they never end the show.
     g_TextLattice.UpdateTextLattice(u);

@@ -6,13 +6,6 @@
 #include "base/shared.h"
 #include "gfx/texture_display.h"
 
-static DWORD FloatBits(float f)
-{
-    DWORD dw;
-    memcpy(&dw, &f, sizeof(dw));
-    return dw;
-}
-
 void ApplyInitialDeviceState()
 {
     g_pd3dDevice->SetRenderState(D3DRS_ZENABLE, TRUE);
@@ -22,7 +15,7 @@ void ApplyInitialDeviceState()
     g_pd3dDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
     g_pd3dDevice->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
-    g_pd3dDevice->SetRenderState(D3DRS_POINTSIZE, FloatBits(10.0f));
+    g_pd3dDevice->SetRenderState(D3DRS_POINTSIZE, FtoDW(10.0f));
     SetCursor(NULL);
     g_pd3dDevice->ShowCursor(FALSE);
     g_pd3dDevice->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);

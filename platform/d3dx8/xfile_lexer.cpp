@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/d3d8/d3d8.h"
 #include "platform/d3dx8/xfile_scene.h"
 
 namespace xfile {
@@ -291,10 +292,7 @@ Token Lexer::lexBinary() {
             pos_ += 8;
             t.number = d;
         } else {
-            float f;
-            uint32_t bits = readU32();
-            std::memcpy(&f, &bits, 4);
-            t.number = f;
+            t.number = DWtoF(readU32());
         }
     }
     return t;

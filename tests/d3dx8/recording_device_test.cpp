@@ -8,7 +8,6 @@
 
 namespace {
 
-using vt::test::FloatBits;
 using vt::test::RecordingDevice;
 
 TEST(RecordingDevice, ShadowStateStartsAtDefaultsAndGetsFail) {
@@ -24,7 +23,7 @@ TEST(RecordingDevice, ShadowStateStartsAtDefaultsAndGetsFail) {
     EXPECT_EQ(dev.Viewport().Width, 1024u);
 
     ASSERT_EQ(dev.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), D3D_OK);
-    ASSERT_EQ(dev.SetRenderState(D3DRS_POINTSIZE, static_cast<DWORD>(FloatBits(10.0f))), D3D_OK);
+    ASSERT_EQ(dev.SetRenderState(D3DRS_POINTSIZE, FtoDW(10.0f)), D3D_OK);
     EXPECT_EQ(dev.RenderState(D3DRS_SRCBLEND), DWORD(D3DBLEND_SRCALPHA));
     EXPECT_FLOAT_EQ(dev.RenderStateFloat(D3DRS_POINTSIZE), 10.0f);
     DWORD v = 0;

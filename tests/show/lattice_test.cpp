@@ -329,8 +329,8 @@ TEST_F(Scene3Test, FramesFogTheLatticeAndScrollThePanel)
     EXPECT_EQ(g_dwCullMode, (DWORD)D3DCULL_NONE);
     EXPECT_TRUE(dev.LightEnabled(7));
     EXPECT_TRUE(dev.Called("SetRenderState", {D3DRS_FOGENABLE, TRUE}));
-    EXPECT_TRUE(dev.Called("SetRenderState", {D3DRS_FOGEND, FloatBits(50.0f)}));
-    EXPECT_TRUE(dev.Called("SetRenderState", {D3DRS_FOGSTART, FloatBits(0.0f)}));
+    EXPECT_TRUE(dev.Called("SetRenderState", {D3DRS_FOGEND, FtoDW(50.0f)}));
+    EXPECT_TRUE(dev.Called("SetRenderState", {D3DRS_FOGSTART, FtoDW(0.0f)}));
     EXPECT_EQ(dev.RenderState(D3DRS_FOGENABLE), (DWORD)FALSE);  // the panel switched it off
     EXPECT_FLOAT_EQ(dev.Transform(D3DTS_PROJECTION)._33, 100.0f / 99.0f);
     EXPECT_EQ(dev.Count("DrawPrimitive", {D3DPT_TRIANGLEFAN}), 1083u + 2u);

@@ -1,6 +1,5 @@
 // The show clock and the timeline: float bounds, frame order, the end rule.
 #include <cmath>
-#include <cstring>
 
 #include "scenes/scene_setup.h"
 #include "show/media.h"
@@ -10,22 +9,15 @@ using namespace vt::test;
 
 namespace {
 
-uint32_t Bits(float f)
-{
-    uint32_t u;
-    memcpy(&u, &f, sizeof u);
-    return u;
-}
-
 TEST(Timeline, WindowEndsAreTheStoredFloatsAndWindowsTouch)
 {
     const uint32_t ends[NUM_SCENES] = {0x42B4999A, 0x42DF3333, 0x4304F333, 0x431A3333, 0x43450000,
                                        0x435A8000, 0x436FB333, 0x43826666, 0x438D3333, 0x43948000};
     EXPECT_EQ(g_SceneWindows[0].fStart, 5.0f);
     for (int i = 0; i < NUM_SCENES; i++) {
-        EXPECT_EQ(Bits(g_SceneWindows[i].fEnd), ends[i]) << "scene " << i + 1;
+        EXPECT_EQ(FtoDW(g_SceneWindows[i].fEnd), ends[i]) << "scene " << i + 1;
         if (i > 0) {
-            EXPECT_EQ(Bits(g_SceneWindows[i].fStart), Bits(g_SceneWindows[i - 1].fEnd)) << "scene " << i + 1;
+            EXPECT_EQ(FtoDW(g_SceneWindows[i].fStart), FtoDW(g_SceneWindows[i - 1].fEnd)) << "scene " << i + 1;
         }
     }
     EXPECT_EQ(SHOW_END, 297.0f);
@@ -143,8 +135,7 @@ TEST_F(FrameTest, EachFrameRunsTheSceneWhoseStoredBoundsHoldItsClock)
         int before, at;  // index into flags of the scene below it and at it
     } cases[] = {{0x435A8000, 0, 1}, {0x436FB333, 1, 2}, {0x43826666, 2, 3}, {0x438D3333, 3, 4}};
     for (const Case& c : cases) {
-        float start;
-        memcpy(&start, &c.bits, sizeof start);
+        const float start = DWtoF(c.bits);
         for (const float t : {std::nextafter(start, 0.0f), start}) {
             SCOPED_TRACE("frame at " + std::to_string(t));
             for (BOOL* f : flags)

@@ -170,7 +170,7 @@ TEST_F(TunnelScenes, Scene2FadesToBlackOverTheLastHalfSecond)
         const bool fullScreen = q[0].x == 0.0f && q[0].y == 0.0f && q[2].x == 1024.0f && q[2].y == 768.0f;
         EXPECT_EQ(fullScreen, c.alpha != 0);
     }
-    EXPECT_EQ(dev.RenderState(D3DRS_FOGEND), FloatBits(150.0f));
+    EXPECT_EQ(dev.RenderState(D3DRS_FOGEND), FtoDW(150.0f));
     EXPECT_EQ(dev.RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
     EXPECT_FALSE(dev.LightEnabled(6));
 }

@@ -8,12 +8,6 @@ namespace vt::test {
 
 using namespace detail;
 
-uint64_t FloatBits(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
 bool Call::Matches(const std::string& name, std::initializer_list<uint64_t> prefix) const {
     if (method != name || prefix.size() > args.size()) return false;
     return std::equal(prefix.begin(), prefix.end(), args.begin());

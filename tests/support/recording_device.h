@@ -15,7 +15,7 @@
 // "IndexBuffer.Unlock", "CubeTexture.LockRect"); resource records carry the
 // resource's address as their first argument. Arguments are stored as
 // 64-bit integers: integers and enums as themselves, pointers as addresses,
-// floats as their 32-bit patterns (read them back with ArgFloat). Structures
+// floats as their 32-bit patterns (FtoDW; read them back with ArgFloat). Structures
 // passed by pointer (matrix, material, light, viewport, clear rectangles)
 // are copied into `data`. `result` is what the call returned.
 //
@@ -56,12 +56,7 @@ struct Call {
 
     uint64_t Arg(size_t i) const { return i < args.size() ? args[i] : 0; }
     // The argument read back as the float it was logged from.
-    float ArgFloat(size_t i) const {
-        const uint32_t bits = static_cast<uint32_t>(Arg(i));
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
-    }
+    float ArgFloat(size_t i) const { return DWtoF(static_cast<DWORD>(Arg(i))); }
     // The payload as a structure (e.g. Payload<D3DMATRIX>()); null if absent.
     template <class T>
     const T* Payload() const {
@@ -70,9 +65,6 @@ struct Call {
     // True when the first args match `prefix` element by element.
     bool Matches(const std::string& name, std::initializer_list<uint64_t> prefix) const;
 };
-
-// Bit pattern of a float, as the log and DWORD render states hold it.
-uint64_t FloatBits(float f);
 
 // Shared between the device and its resources (they may outlive it).
 struct RecorderCore;

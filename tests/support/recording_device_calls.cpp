@@ -32,7 +32,7 @@ HRESULT RecordingDevice::EndScene() {
 
 HRESULT RecordingDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR color, float z,
                                DWORD stencil) {
-    VT_BEGIN("Clear", count, flags, color, FloatBits(z), stencil);
+    VT_BEGIN("Clear", count, flags, color, FtoDW(z), stencil);
     if (pRects && count) r.With(pRects, sizeof(RECT) * count);
     if (r.Injected()) return r.FinishInjected();
     if (count && !pRects) return r.Finish(D3DERR_INVALIDCALL);

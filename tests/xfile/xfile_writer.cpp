@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/d3d8/d3d8.h"
+
 namespace xtest {
 
 // --- text -------------------------------------------------------------------
@@ -116,10 +118,7 @@ void BinaryWriter::Floats(const std::vector<double>& values) {
             std::memcpy(b, &d, 8);
             out_.insert(out_.end(), b, b + 8);
         } else {
-            float f = static_cast<float>(d);
-            uint32_t bits;
-            std::memcpy(&bits, &f, 4);
-            Dword(bits);
+            Dword(FtoDW(static_cast<float>(d)));
         }
     }
 }
