@@ -1,7 +1,6 @@
 #include "tests/d3dx8/image_files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -95,18 +94,6 @@ void FixChunkCrc(std::vector<uint8_t>& png, size_t offset) {
     png[at + 1] = uint8_t(crc >> 16);
     png[at + 2] = uint8_t(crc >> 8);
     png[at + 3] = uint8_t(crc);
-}
-
-std::string TempPath(const std::string& name) {
-    return testing::TempDir() + "vt_d3dx8_" + std::to_string(getpid()) + "_" + name;
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    const size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    EXPECT_EQ(written, bytes.size()) << path;
 }
 
 }  // namespace vt::test

@@ -1,9 +1,10 @@
-// Test images written with libpng and libjpeg, in memory or to files.
+// Test images in memory, made with libpng's and libjpeg's full APIs so that
+// any layout the decoders must handle (palettes, low and 16-bit depths,
+// transparency chunks, interlacing) or damage can be produced.
 //
 //   PngSpec s; s.width = 4; s.height = 4; s.colourType = PNG_COLOR_TYPE_RGB;
 //   s.rows = {...packed row bytes...};
 //   std::vector<uint8_t> png = EncodePng(s);
-//   WriteFile(TempPath("a.png"), png);
 #pragma once
 
 #include <cstdint>
@@ -31,8 +32,5 @@ std::vector<uint8_t> EncodeJpeg(uint32_t width, uint32_t height, int components,
 
 // Recomputes the CRC of the chunk whose length field starts at `offset`.
 void FixChunkCrc(std::vector<uint8_t>& png, size_t offset);
-
-std::string TempPath(const std::string& name);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace vt::test

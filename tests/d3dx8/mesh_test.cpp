@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/d3dx8/d3dx8.h"
+#include "tests/support/failed_calls.h"
 #include "tests/support/recording_device.h"
 
 namespace {
@@ -128,13 +129,15 @@ TEST(CreateMesh, CountLimitsAndPools) {
 
 TEST(CreateMesh, DeviceFailureIsPassedOnWithoutLeaks) {
     RecordingDevice dev;
-    for (const char* method : {"CreateVertexBuffer", "CreateIndexBuffer", "VertexBuffer.Lock"}) {
-        dev.FailNext(method, E_OUTOFMEMORY);
-        Ref<ID3DXMesh> mesh;
-        EXPECT_EQ(D3DXCreateMeshFVF(4, 4, D3DXMESH_MANAGED, D3DFVF_XYZ, &dev, &mesh), E_OUTOFMEMORY) << method;
-        EXPECT_EQ(mesh.p, nullptr);
-        EXPECT_EQ(dev.LiveResources(), 0) << method;
-    }
+    vt::test::ExpectEachFailurePassedOn(dev, {"CreateVertexBuffer", "CreateIndexBuffer", "VertexBuffer.Lock"},
+                                        E_OUTOFMEMORY, [&] {
+                                            Ref<ID3DXMesh> mesh;
+                                            const HRESULT hr = D3DXCreateMeshFVF(4, 4, D3DXMESH_MANAGED, D3DFVF_XYZ,
+                                                                                 &dev, &mesh);
+                                            EXPECT_EQ(mesh.p, nullptr);
+                                            return hr;
+                                        });
+    EXPECT_EQ(dev.LiveResources(), 0);
 }
 
 TEST(CloneMesh, CopiesMatchingFieldsAndZeroesNewOnes) {

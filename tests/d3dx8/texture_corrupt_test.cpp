@@ -15,6 +15,7 @@
 #include "platform/d3dx8/image_decode.h"
 #include "tests/d3dx8/image_files.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ std::vector<uint8_t> SmallJpeg(bool progressive) {
 
 // Loads through the file path, checking the failure contract.
 HRESULT LoadFile(RecordingDevice& dev, const std::vector<uint8_t>& bytes) {
-    static const std::string path = vt::test::TempPath("corrupt.img");
-    vt::test::WriteFile(path, bytes);
+    static const vt::test::TempDir dir("d3dx8_corrupt");
+    const std::string path = dir.Write("corrupt.img", bytes).string();
     IDirect3DTexture8* tex = nullptr;
     const HRESULT hr = D3DXCreateTextureFromFileA(&dev, path.c_str(), &tex);
     if (SUCCEEDED(hr)) {

@@ -13,6 +13,7 @@
 #include "platform/d3dx8/image_decode.h"
 #include "tests/d3dx8/image_files.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -40,14 +41,13 @@ struct Result {
 };
 
 Result Load(RecordingDevice& dev, const std::vector<uint8_t>& bytes, const char* name) {
-    const std::string path = vt::test::TempPath(name);
-    vt::test::WriteFile(path, bytes);
+    const vt::test::TempDir dir("d3dx8");
+    const std::string path = dir.Write(name, bytes).string();
     Result r;
     IDirect3DTexture8* tex = nullptr;
     const auto start = std::chrono::steady_clock::now();
     r.hr = D3DXCreateTextureFromFileA(&dev, path.c_str(), &tex);
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::remove(path.c_str());
     if (tex) {
         D3DSURFACE_DESC d{};
         tex->GetLevelDesc(0, &d);
@@ -78,11 +78,10 @@ TEST(TextureSizeLimit, SidesUpTo4096AreAccepted) {
 
 TEST(TextureSizeLimit, A4096SquareImageLoadsWithItsWholeChain) {
     RecordingDevice dev;
-    const std::string path = vt::test::TempPath("square.png");
-    vt::test::WriteFile(path, StripedPng(4096, 4096));
+    const vt::test::TempDir dir("d3dx8");
+    const std::string path = dir.Write("square.png", StripedPng(4096, 4096)).string();
     IDirect3DTexture8* tex = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileA(&dev, path.c_str(), &tex), D3D_OK);
-    std::remove(path.c_str());
     ASSERT_EQ(tex->GetLevelCount(), 13u);
     // Level 0 holds the stripes; level 3 (each pixel the mean of 8 x 8,
     // one of them white) is an even grey of 255 / 8.

@@ -11,6 +11,7 @@
 #include "platform/d3dx8/d3dx8.h"
 #include "tests/d3dx8/image_files.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ using vt::test::EncodeJpeg;
 using vt::test::EncodePng;
 using vt::test::PngSpec;
 using vt::test::RecordingDevice;
-using vt::test::TempPath;
-using vt::test::WriteFile;
+using vt::test::TempDir;
 
 // A loaded texture's levels as B,G,R,A bytes.
 struct Loaded {
@@ -62,11 +62,8 @@ Loaded Load(RecordingDevice& dev, const std::string& path) {
 }
 
 Loaded LoadBytes(RecordingDevice& dev, const std::vector<uint8_t>& bytes, const std::string& name) {
-    const std::string path = TempPath(name);
-    WriteFile(path, bytes);
-    Loaded l = Load(dev, path);
-    std::remove(path.c_str());
-    return l;
+    const TempDir dir("d3dx8");
+    return Load(dev, dir.Write(name, bytes).string());
 }
 
 void ExpectBGRA(const uint8_t* p, int b, int g, int r, int a, int tol = 0) {
@@ -266,15 +263,12 @@ TEST(TextureFromFile, FormatComesFromContentAndPathsMayUseBackslashes) {
     EXPECT_EQ(LoadBytes(dev, png, "really_a_png.jpg").hr, D3D_OK);
     EXPECT_EQ(LoadBytes(dev, EncodeJpeg(8, 8, 1, std::vector<uint8_t>(64, 7), 90, false), "noext").hr, D3D_OK);
 
-    const std::string dir = TempPath("dir");
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
-    WriteFile(dir + "/img.png", png);
-    EXPECT_EQ(Load(dev, dir + "\\img.png").hr, D3D_OK);
-    std::remove((dir + "/img.png").c_str());
+    const TempDir dir("d3dx8");
+    dir.Write("sub/img.png", png);
+    EXPECT_EQ(Load(dev, dir.Path().string() + "\\sub\\img.png").hr, D3D_OK);
 
-    EXPECT_EQ(Load(dev, TempPath("missing.png")).hr, D3DERR_NOTAVAILABLE);
-    EXPECT_EQ(Load(dev, dir).hr, D3DERR_NOTAVAILABLE);  // a directory
-    std::remove(dir.c_str());
+    EXPECT_EQ(Load(dev, (dir / "missing.png").string()).hr, D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(Load(dev, (dir / "sub").string()).hr, D3DERR_NOTAVAILABLE);  // a directory
     IDirect3DTexture8* tex = nullptr;
     EXPECT_EQ(D3DXCreateTextureFromFileA(&dev, nullptr, &tex), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "x.png", &tex), D3DERR_INVALIDCALL);

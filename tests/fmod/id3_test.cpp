@@ -1,8 +1,6 @@
 // ID3v2 tags in front of the music: skipped, never read into memory.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,7 @@
 
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/host.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -34,19 +33,13 @@ std::vector<char> Id3Header(uint32_t size) {
 
 class Id3Test : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("vt_id3_" + std::to_string(getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        FSOUND_Close();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { FSOUND_Close(); }
     std::vector<int16_t> Load(const fs::path& p) {
         if (!FSOUND_Sample_Load(FSOUND_FREE, p.c_str(), FSOUND_LOOP_OFF, 0)) return {};
         return vt::fmod::DecodedSamples();
     }
-    fs::path dir;
+    vt::test::TempDir temp{"id3"};
+    const fs::path dir = temp.Path();
 };
 
 TEST_F(Id3Test, TaggedMusicDecodesLikeTheUntagged) {

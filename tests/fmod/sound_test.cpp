@@ -18,6 +18,7 @@
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/host.h"
 #include "platform/win32/host.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -144,15 +145,10 @@ void WriteWav(const fs::path& path, const std::vector<int16_t>& samples, int rat
 
 class SoundTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("vt_fmod_" + std::to_string(getpid()));
-        fs::create_directories(dir);
-    }
     void TearDown() override {
         FSOUND_Close();
         vt::fmod::SetVirtualTime(false);
         vt::win32::SetManualClock(false);
-        fs::remove_all(dir);
     }
 
     // Encodes samples to MP3 with ffmpeg; false when the tool is missing.
@@ -169,7 +165,8 @@ protected:
 
     std::string Path(const std::string& name) const { return (dir / name).string(); }
 
-    fs::path dir;
+    vt::test::TempDir temp{"fmod"};
+    const fs::path dir = temp.Path();
 };
 
 TEST_F(SoundTest, LoadDecodesTheWholeFileGapless) {

@@ -17,6 +17,7 @@
 
 #include "platform/d3dx8/d3dx8.h"
 #include "tests/media/expected_media.h"
+#include "tests/support/png_files.h"
 #include "tests/support/recording_device.h"
 
 namespace vt::media_test {
@@ -47,17 +48,13 @@ std::vector<uint8_t> ReadAll(const std::string& path)
 
 bool DecodePng(const std::string& path, Pixels& out)
 {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path.c_str())) return false;
-    out.channels = (img.format & PNG_FORMAT_FLAG_ALPHA) ? 4 : 3;
-    img.format = PNG_FORMAT_RGBA;
-    out.w = static_cast<int>(img.width);
-    out.h = static_cast<int>(img.height);
-    out.rgba.resize(PNG_IMAGE_SIZE(img));
-    const bool ok = png_image_finish_read(&img, nullptr, out.rgba.data(), 0, nullptr) != 0;
-    png_image_free(&img);
-    return ok;
+    vt::test::PngImage png;
+    if (!vt::test::ReadPngFile(path, 4, png)) return false;
+    out.channels = static_cast<int>(png.fileChannels);
+    out.w = static_cast<int>(png.width);
+    out.h = static_cast<int>(png.height);
+    out.rgba = std::move(png.pixels);
+    return true;
 }
 
 bool DecodeJpeg(const std::string& path, Pixels& out)

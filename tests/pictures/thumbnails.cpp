@@ -2,40 +2,34 @@
 // people look at when something changed.
 #include "tests/pictures/thumbnails.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <utility>
+
+#include "tests/support/png_files.h"
 
 namespace vt::pictures {
 
 bool ReadPng(const std::string& path, Image& image, std::string& error)
 {
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
-        error = path + ": " + png.message;
+    vt::test::PngImage png;
+    if (!vt::test::ReadPngFile(path, 3, png, &error))
         return false;
-    }
-    png.format = PNG_FORMAT_RGB;
-    image = Image(png.width, png.height);
-    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) {
-        error = path + ": " + png.message;
-        png_image_free(&png);
-        return false;
-    }
+    image.width = png.width;
+    image.height = png.height;
+    image.rgb = std::move(png.pixels);
     return true;
 }
 
 bool WritePng(const std::string& path, const Image& image)
 {
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
+    vt::test::PngImage png;
     png.width = image.width;
     png.height = image.height;
-    png.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) != 0;
+    png.channels = 3;
+    png.pixels = image.rgb;
+    return vt::test::WritePngFile(path, png);
 }
 
 bool BoxReduce(const Image& frame, unsigned w, unsigned h, Image& thumb, std::string& error)

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/pictures/thumbnails.h"
+#include "tests/support/temp_dir.h"
 
 namespace vt::pictures {
 namespace {
@@ -71,12 +72,13 @@ TEST(Thumbnails, PngRoundTripAndSideBySideLayout)
 {
     Image ref(4, 3, 10), fresh(4, 3, 10);
     fresh.At(1, 1)[0] = 20;
-    const auto path = std::filesystem::temp_directory_path() / "vt_thumbnails_test.png";
+    vt::test::TempDir dir("thumbnails");
+    const auto path = dir / "fresh.png";
     ASSERT_TRUE(WritePng(path.string(), fresh));
     Image back;
     std::string error;
     ASSERT_TRUE(ReadPng(path.string(), back, error)) << error;
-    std::filesystem::remove(path);
+    dir.Remove("fresh.png");
     EXPECT_EQ(back.width, 4u);
     EXPECT_EQ(back.rgb, fresh.rgb);
     EXPECT_FALSE(ReadPng(path.string(), back, error));

@@ -1,7 +1,6 @@
 // The capture tool run as a program: its command line, the frames it
 // writes, where the show ends, and loading failures.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 
 #include <unistd.h>
@@ -14,6 +13,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/png_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -40,42 +42,23 @@ ProgramRun Capture(const std::string& args)
     return run;
 }
 
-struct Image {
-    unsigned width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* At(unsigned x, unsigned y) const { return &rgb[((size_t)y * width + x) * 3]; }
-};
+using Image = vt::test::PngImage;
 
 bool ReadPng(const fs::path& path, Image& image)
 {
-    png_image png = {};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str()))
-        return false;
-    png.format = PNG_FORMAT_RGB;
-    image.width = png.width;
-    image.height = png.height;
-    image.rgb.resize(PNG_IMAGE_SIZE(png));
-    return png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) != 0;
+    return vt::test::ReadPngFile(path.string(), 3, image);
 }
 
 class CaptureProgram : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        out = fs::temp_directory_path() / ("vt_capture_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(out);
-        fs::create_directories(out);
-    }
-    void TearDown() override { fs::remove_all(out); }
     void RequireMedia()
     {
         if (!fs::exists(fs::path(VT_MEDIA_DIR) / "data"))
             GTEST_FAIL() << "no media at " << VT_MEDIA_DIR << " (the build generates it)";
     }
     std::string Media() const { return std::string("--media ") + VT_MEDIA_DIR; }
-    fs::path out;
+    vt::test::TempDir outDir{"capture"};
+    const fs::path out = outDir.Path();
 };
 
 TEST_F(CaptureProgram, BadCommandLinesExitWithTwoAndTheUsage)
@@ -155,9 +138,9 @@ TEST_F(CaptureProgram, LoadingFrameIsSavedBeforeAnyShowFrame)
     ASSERT_EQ(both.status, 0) << both.output;
     Image again, frame;
     ASSERT_TRUE(ReadPng(out / "both" / "loading.png", again));
-    EXPECT_TRUE(again.rgb == image.rgb) << "the loading frame depends on what else is captured";
+    EXPECT_TRUE(again.pixels == image.pixels) << "the loading frame depends on what else is captured";
     ASSERT_TRUE(ReadPng(out / "both" / "frame_0001.000.png", frame));
-    EXPECT_FALSE(frame.rgb == image.rgb);
+    EXPECT_FALSE(frame.pixels == image.pixels);
 
     ProgramRun unwritable = Capture(Media() + " --loading /proc/vantorel/loading.png");
     EXPECT_EQ(unwritable.status, 1);
@@ -259,8 +242,8 @@ TEST_F(CaptureProgram, TheTunnelCameraShakesWithTheMusicFrom175point7)
         EXPECT_TRUE(ReadPng(out / "silence" / "frames" / frame, a));
         EXPECT_TRUE(ReadPng(out / "tone" / "frames" / frame, b));
         size_t n = 0;
-        for (size_t i = 0; i < a.rgb.size() && i < b.rgb.size(); i++)
-            n += a.rgb[i] != b.rgb[i];
+        for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); i++)
+            n += a.pixels[i] != b.pixels[i];
         return n;
     };
     EXPECT_EQ(differing("frame_0175.600.png"), 0u);

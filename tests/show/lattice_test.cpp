@@ -8,7 +8,7 @@
 #include "scenes/scene03.h"
 #include "scenes/scene_media.h"
 #include "scenes/scenes.h"
-#include "tests/show/scene_test_media.h"
+#include "tests/support/media_dir.h"
 #include "tests/show/show_fixture.h"
 #include "util/camera.h"
 
@@ -294,9 +294,9 @@ TEST_F(Scene3Test, LoaderStopsAtTheFirstMissingImage)
 {
     const int live = dev.LiveResources();
     {
-        SceneMediaDir media;
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene03\\sentence.png"));
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene03\\textscroll.png"));
+        MediaDir media("scene_media");
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene03\\sentence.png"));
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene03\\textscroll.png"));
         EXPECT_LT(LoadScene3(), 0);
     }
     ASSERT_EQ(boxes.size(), 1u);
@@ -312,10 +312,10 @@ TEST_F(Scene3Test, LoaderStopsAtTheFirstMissingImage)
 TEST_F(Scene3Test, FramesFogTheLatticeAndScrollThePanel)
 {
     {
-        SceneMediaDir media;
+        MediaDir media("scene_media");
         for (const char* f : {"data\\bitmaps\\scene03\\sentence.png", "data\\bitmaps\\scene03\\scene4overlay.png",
                               "data\\bitmaps\\scene03\\textscroll.png"})
-            ASSERT_TRUE(media.Write(f, 64, 32));
+            ASSERT_TRUE(media.WriteImage(f, 64, 32));
         ASSERT_EQ(LoadScene3(), S_OK);
     }
     D3DVERTEXBUFFER_DESC desc;

@@ -6,6 +6,7 @@
 
 #include "scenes/scene_media.h"
 #include "tests/show/show_fixture.h"
+#include "tests/support/temp_dir.h"
 
 using namespace vt::test;
 namespace fs = std::filesystem;
@@ -28,8 +29,6 @@ protected:
     {
         ReleaseMedia();
         fs::current_path(oldDir);
-        if (!copy.empty())
-            fs::remove_all(copy);
         ShowFixture::TearDown();
     }
     // Drops what the device itself still holds, then counts what is left.
@@ -45,7 +44,8 @@ protected:
     {
         return dev.Sequence({"CreateTexture", "CreateCubeTexture", "CreateVertexBuffer", "CreateIndexBuffer"});
     }
-    fs::path oldDir, media, copy;
+    fs::path oldDir, media;
+    TempDir copy{"media"};  // a changed copy of the media
 };
 
 TEST_F(LoadMediaTest, OneLoadingFrameBeforeTheClockThenEverythingIsResidentAndReleased)
@@ -93,11 +93,9 @@ TEST_F(LoadMediaTest, MissingHelloStopsAfterTheCreditsWithOneBoxAndReleasesAll)
     ASSERT_EQ(LeftAlive(), 0);
     dev.ClearLog();
 
-    copy = fs::temp_directory_path() / ("vt_media_" + std::to_string(::getpid()));
-    fs::remove_all(copy);
-    fs::copy(media, copy, fs::copy_options::recursive);
-    fs::remove(copy / "data" / "bitmaps" / "scene07" / "hello.jpg");
-    fs::current_path(copy);
+    fs::copy(media, copy.Path(), fs::copy_options::recursive);
+    copy.Remove("data/bitmaps/scene07/hello.jpg");
+    fs::current_path(copy.Path());
     InitGlobals();
     g_pd3dDevice = &dev;
 
@@ -116,11 +114,8 @@ TEST_F(LoadMediaTest, MissingHelloStopsAfterTheCreditsWithOneBoxAndReleasesAll)
 
 TEST_F(LoadMediaTest, WithoutTheMusicOnlyTheSoundIsMissing)
 {
-    copy = fs::temp_directory_path() / ("vt_media_nomusic_" + std::to_string(::getpid()));
-    fs::remove_all(copy);
-    fs::create_directories(copy);
-    fs::copy(media / "data", copy / "data", fs::copy_options::recursive);
-    fs::current_path(copy);
+    fs::copy(media / "data", copy.MakeDir("data"), fs::copy_options::recursive);
+    fs::current_path(copy.Path());
     EXPECT_EQ(LoadMedia(), S_OK);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(g_pMusic, nullptr);
@@ -128,9 +123,7 @@ TEST_F(LoadMediaTest, WithoutTheMusicOnlyTheSoundIsMissing)
 
 TEST_F(LoadMediaTest, NoDataFolderFailsAtTheLoadingImageAfterTheQuadBuffer)
 {
-    copy = fs::temp_directory_path() / ("vt_media_empty_" + std::to_string(::getpid()));
-    fs::create_directories(copy);
-    fs::current_path(copy);
+    fs::current_path(copy.Path());
     EXPECT_LT(LoadMedia(), 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Could not load required media.");

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "tests/show/show_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "util/media_path.h"
 #include "util/xfile_mesh.h"
 
@@ -40,26 +41,14 @@ std::string CubeX(const std::vector<float>& alphas, float scale = 1.0f, float of
 
 class MeshContainer : public ShowFixture {
 protected:
-    void SetUp() override
-    {
-        ShowFixture::SetUp();
-        dir = fs::temp_directory_path() / ("vt_mesh_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
     void TearDown() override
     {
-        fs::remove_all(dir);
         vt::win32::ClearRegistry();
         ShowFixture::TearDown();
     }
-    std::string Write(const std::string& name, const std::string& text)
-    {
-        const fs::path p = dir / name;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p) << text;
-        return p.string();
-    }
-    fs::path dir;
+    std::string Write(const std::string& name, const std::string& text) { return temp.Write(name, text).string(); }
+    vt::test::TempDir temp{"mesh"};
+    const fs::path dir = temp.Path();
 };
 
 TEST_F(MeshContainer, OpaqueAndTranslucentPassesFollowTheMaterialsAlpha)

@@ -8,7 +8,7 @@
 #include "gfx/fade.h"
 #include "scenes/scene_media.h"
 #include "scenes/scenes.h"
-#include "tests/show/scene_test_media.h"
+#include "tests/support/media_dir.h"
 #include "tests/show/show_fixture.h"
 
 using namespace vt::test;
@@ -68,9 +68,9 @@ TEST_F(Scene4Test, FlashOutlinesAndLightingOverTheScene)
 {
     EXPECT_EQ(g_dwOutlineColor, 0xFFFFFFFFu);
     {
-        SceneMediaDir media;
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene04\\envmap2.jpg"));
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene04\\wood.jpg"));
+        MediaDir media("scene_media");
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene04\\envmap2.jpg"));
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene04\\wood.jpg"));
         ASSERT_EQ(LoadScene4(), S_OK);
     }
 
@@ -148,8 +148,8 @@ TEST_F(Scene4Test, LoaderFailsOnAMissingImageAndReleaseFreesEverything)
 {
     const int live = dev.LiveResources();
     {
-        SceneMediaDir media;
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene04\\envmap2.jpg"));
+        MediaDir media("scene_media");
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene04\\envmap2.jpg"));
         EXPECT_LT(LoadScene4(), 0);
     }
     ASSERT_EQ(boxes.size(), 1u);

@@ -8,7 +8,7 @@
 
 #include "effects/metaballs.h"
 #include "gfx/fade.h"
-#include "tests/show/scene_test_media.h"
+#include "tests/support/media_dir.h"
 #include "tests/show/show_fixture.h"
 #include "util/camera.h"
 
@@ -326,7 +326,7 @@ TEST_F(Metaballs, CreateLoadsBothImagesAndReleaseNullsEverything)
 {
     CMetaballs fresh;
     {
-        SceneMediaDir media;  // empty: the first image is missing
+        MediaDir media("scene_media");  // empty: the first image is missing
         EXPECT_LT(fresh.Create(), 0);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, "Could not load required media.");
@@ -336,9 +336,9 @@ TEST_F(Metaballs, CreateLoadsBothImagesAndReleaseNullsEverything)
     boxes.clear();
     const int live = dev.LiveResources();
     {
-        SceneMediaDir media;
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene04\\envmap2.jpg"));
-        ASSERT_TRUE(media.Write("data\\bitmaps\\scene04\\wood.jpg", 16, 8));
+        MediaDir media("scene_media");
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene04\\envmap2.jpg"));
+        ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene04\\wood.jpg", 16, 8));
         ASSERT_EQ(fresh.Create(), S_OK);
     }
     EXPECT_TRUE(boxes.empty());

@@ -16,6 +16,7 @@
 #include "scenes/scene_media.h"
 #include "scenes/scenes.h"
 #include "tests/show/scene1_support.h"
+#include "tests/support/temp_dir.h"
 #include "util/camera.h"
 #include "util/xfile_mesh.h"
 
@@ -192,9 +193,8 @@ bool Near(float s, float v) { return std::fabs(s - v) < 1e-3f; }
 
 TEST_F(Scene1Timeline, TheMusicStartsOnTheFirstFrameAtOrAfterFiveSeconds)
 {
-    char dir[] = "/tmp/vt_music_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string mp3 = std::string(dir) + "/intro.mp3";
+    const TempDir dir("music");
+    const std::string mp3 = (dir / "intro.mp3").string();
     const std::string make = "ffmpeg -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 -ac 2 " +
                              mp3;
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
@@ -221,8 +221,6 @@ TEST_F(Scene1Timeline, TheMusicStartsOnTheFirstFrameAtOrAfterFiveSeconds)
     FSOUND_Close();
     vt::fmod::SetVirtualTime(false);
     g_pMusic = NULL;
-    unlink(mp3.c_str());
-    rmdir(dir);
 }
 
 TEST_F(Scene1Timeline, PlaysFromBlackThroughTheWaterToTheTitleCard)

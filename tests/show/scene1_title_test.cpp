@@ -5,6 +5,7 @@
 #include "effects/title_splash.h"
 #include "gfx/fade.h"
 #include "tests/show/scene1_support.h"
+#include "tests/support/failed_calls.h"
 
 using namespace vt::test;
 
@@ -214,14 +215,12 @@ TEST_F(Lines, ALineIsTwoPreTransformedVerticesInABufferOfItsOwn)
 
 TEST_F(Lines, AFailedStepReturnsItsResultAndFreesTheBuffer)
 {
-    const int before = dev.LiveResources();
-    for (const char* step : {"VertexBuffer.Lock", "DrawPrimitive", "SetStreamSource"}) {
-        dev.ClearLog();
-        dev.FailNext(step, E_OUTOFMEMORY);
-        EXPECT_EQ(DrawLine(0, 0, 10, 10, 0xFFFFFFFF, 255), E_OUTOFMEMORY) << step;
-        dev.SetStreamSource(0, nullptr, 0);
-        EXPECT_EQ(dev.LiveResources(), before) << step;
-    }
+    ExpectEachFailurePassedOn(dev, {"VertexBuffer.Lock", "DrawPrimitive", "SetStreamSource"}, E_OUTOFMEMORY, [&] {
+        const HRESULT hr = DrawLine(0, 0, 10, 10, 0xFFFFFFFF, 255);
+        dev.SetStreamSource(0, nullptr, 0);  // the device's own reference
+        return hr;
+    });
+    dev.ClearLog();
     dev.FailNext("CreateVertexBuffer", E_OUTOFMEMORY);
     EXPECT_EQ(DrawLine(0, 0, 10, 10, 0xFFFFFFFF, 255), E_OUTOFMEMORY);
     EXPECT_EQ(dev.Count("DrawPrimitive"), 0u);

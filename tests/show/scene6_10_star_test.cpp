@@ -10,8 +10,9 @@
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "tests/show/scene1_support.h"
-#include "tests/show/scene6_10_media.h"
 #include "tests/show/show_fixture.h"
+#include "tests/support/failed_calls.h"
+#include "tests/support/media_dir.h"
 #include "util/camera.h"
 
 using namespace vt::test;

@@ -10,8 +10,8 @@
 #include "scenes/scene_setup.h"
 #include "scenes/scenes.h"
 #include "show/show_clock.h"
-#include "tests/show/scene_test_media.h"
 #include "tests/show/show_fixture.h"
+#include "tests/support/media_dir.h"
 
 HRESULT DrawScene2Captions();
 HRESULT DrawScene5Symbols();
@@ -61,11 +61,11 @@ protected:
     {
         for (size_t i = 0; i < n; i++) {
             if (skip != files[i]) {
-                ASSERT_TRUE(media.Write(files[i], 16, 16));
+                ASSERT_TRUE(media.WriteImage(files[i], 16, 16));
             }
         }
     }
-    SceneMediaDir media;
+    MediaDir media{"scene_media"};
 };
 
 TEST_F(TunnelScenes, Scene2LoadsElevenImagesAndBuildsThePath)
@@ -218,7 +218,7 @@ TEST_F(TunnelScenes, Scene5MissingSymbolStopsAfterTheMeshBeforeTheTube)
 TEST_F(TunnelScenes, Scene5RunsWithTheSwarmStripsAndFade)
 {
     WriteMedia(SCENE5_FILES, 5);
-    ASSERT_TRUE(media.Write("data\\bitmaps\\scene05\\firefly_r.png", 16, 16));
+    ASSERT_TRUE(media.WriteImage("data\\bitmaps\\scene05\\firefly_r.png", 16, 16));
     ASSERT_EQ(LoadScene5(), S_OK);
     ASSERT_EQ(LoadTunnelSwarm(), S_OK);
     ComputeTunnel2Normals();

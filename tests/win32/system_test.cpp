@@ -12,6 +12,7 @@
 
 #include "platform/win32/host.h"
 #include "platform/win32/paths.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -123,20 +124,13 @@ TEST_F(ClockTest, RealClockAdvances) {
 class FileProbeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        oldDir = fs::current_path();
-        dir = fs::temp_directory_path() / ("vt_win32_files_" + std::to_string(getpid()));
-        fs::create_directories(dir / "data" / "meshes");
-        std::ofstream(dir / "data" / "meshes" / "star.x") << "xof 0303txt 0032\n";
-        fs::current_path(dir);
-    }
-    void TearDown() override {
-        fs::current_path(oldDir);
-        fs::remove_all(dir);
+        dir.Write("data/meshes/star.x", std::string("xof 0303txt 0032\n"));
+        dir.Enter();
     }
     static HANDLE Probe(const char* name) {
         return CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     }
-    fs::path oldDir, dir;
+    vt::test::TempDir dir{"win32_files"};
 };
 
 TEST_F(FileProbeTest, OpensExistingFilesByWindowsPath) {

@@ -1,7 +1,5 @@
 // D3DXLoadMeshFromX end to end on the recording device.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,42 +10,12 @@
 #include "platform/d3dx8/d3dx8.h"
 #include "platform/d3dx8/xfile_scene.h"
 #include "tests/support/recording_device.h"
+#include "tests/support/temp_dir.h"
 #include "tests/xfile/xfile_writer.h"
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = ::testing::TempDir() + "xfileXXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data())) path_ = buf.data();
-    }
-    ~TempDir() {
-        for (const std::string& f : files_) std::remove(f.c_str());
-        for (auto it = dirs_.rbegin(); it != dirs_.rend(); ++it) rmdir(it->c_str());
-        rmdir(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::string full = path_ + "/" + name;
-        if (FILE* f = std::fopen(full.c_str(), "wb")) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
-            std::fclose(f);
-        }
-        files_.push_back(full);
-        return full;
-    }
-    void MakeDir(const std::string& name) {
-        dirs_.push_back(path_ + "/" + name);
-        mkdir(dirs_.back().c_str(), 0700);
-    }
-
-private:
-    std::string path_;
-    std::vector<std::string> files_, dirs_;
-};
+using vt::test::TempDir;
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -79,7 +47,7 @@ void LoadInto(Loaded& l, const std::string& path, DWORD options, IDirect3DDevice
 
 TEST(XFileLoad, CubeBecomesAMeshSortedByMaterial) {
     vt::test::RecordingDevice dev;
-    TempDir dir;
+    TempDir dir("xfile");
     dir.MakeDir("sub");
     const std::vector<uint8_t> file = CubeBinary();
     dir.Write("sub/cube.x", file);
@@ -90,7 +58,7 @@ TEST(XFileLoad, CubeBecomesAMeshSortedByMaterial) {
     {
         Loaded l;
         // Backslashes, as the show writes its paths.
-        LoadInto(l, dir.path() + "\\sub\\cube.x", D3DXMESH_SYSTEMMEM, &dev, true);
+        LoadInto(l, dir.Path().string() + "\\sub\\cube.x", D3DXMESH_SYSTEMMEM, &dev, true);
         ASSERT_EQ(l.hr, S_OK);
         ASSERT_NE(l.mesh, nullptr);
         EXPECT_EQ(l.mesh->GetFVF(), DWORD(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1));
@@ -166,7 +134,7 @@ TEST(XFileLoad, CubeBecomesAMeshSortedByMaterial) {
 
 TEST(XFileLoad, IndexWidthFollowsTheOptions) {
     vt::test::RecordingDevice dev;
-    TempDir dir;
+    TempDir dir("xfile");
     // 65536 vertices need 32-bit indices.
     std::string text = "xof 0302txt 0032\nMesh { 65536;\n";
     for (int i = 0; i < 65536; ++i) text += std::to_string(i) + ";0;0;,";
@@ -199,7 +167,7 @@ TEST(XFileLoad, IndexWidthFollowsTheOptions) {
 
 TEST(XFileLoad, FailuresLeaveNothingBehind) {
     vt::test::RecordingDevice dev;
-    TempDir dir;
+    TempDir dir("xfile");
     const std::string cube = dir.Write("cube.x", CubeBinary());
     std::vector<uint8_t> cut = CubeBinary();
     cut.resize(cut.size() - 3);
@@ -212,8 +180,8 @@ TEST(XFileLoad, FailuresLeaveNothingBehind) {
         HRESULT expect;
         const char* failCall;
     } cases[] = {
-        {"missing file", dir.path() + "/none.x", D3DERR_NOTFOUND, nullptr},
-        {"a directory", dir.path(), D3DERR_NOTFOUND, nullptr},
+        {"missing file", (dir / "none.x").string(), D3DERR_NOTFOUND, nullptr},
+        {"a directory", dir.Path().string(), D3DERR_NOTFOUND, nullptr},
         {"truncated file", broken, D3DXERR_INVALIDDATA, nullptr},
         {"no mesh in the file", empty, D3DXERR_INVALIDDATA, nullptr},
         {"device refuses the index buffer", cube, E_OUTOFMEMORY, "CreateIndexBuffer"},
