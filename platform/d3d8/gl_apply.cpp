@@ -292,14 +292,35 @@ void GlDevice::ApplyFixedState() {
 template <class Block>
 void GlDevice::UploadBlock(BlockBinding binding, const Block& data) {
     static_assert(sizeof(Block) % 16 == 0, "std140 blocks are padded to 16 bytes");
-    glBindBuffer(GL_UNIFORM_BUFFER, blockBuffers_[binding]);
-    // New storage each time, so a draw still reading the old contents never waits.
-    glBufferData(GL_UNIFORM_BUFFER, sizeof data, &data, GL_STREAM_DRAW);
+    constexpr GLsizeiptr size = sizeof(Block);
+    const GLintptr at = (blockRingHead_ + blockAlign_ - 1) / blockAlign_ * blockAlign_;
+    glBindBuffer(GL_UNIFORM_BUFFER, blockRing_);
+    // Nothing queued reads this range (UploadBlocks saw to it), so there is
+    // nothing to wait for.
+    void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size,
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (p) {
+        std::memcpy(p, &data, size);
+        glUnmapBuffer(GL_UNIFORM_BUFFER);
+    }
+    glBindBufferRange(GL_UNIFORM_BUFFER, binding, blockRing_, at, size);
+    blockRingHead_ = at + size;
 }
 
 void GlDevice::UploadBlocks() {
-    const uint32_t dirty = dirty_ & kDirtyBlocks;
+    uint32_t dirty = dirty_ & kDirtyBlocks;
     if (!dirty) return;
+    // When every block might not fit behind the head any more, the buffer
+    // gets fresh storage (queued draws keep reading the old one) and every
+    // block is written again, since the blocks not rewritten would be lost.
+    GLsizeiptr room = 0;
+    for (const BlockInfo& b : kBlocks) room += GLsizeiptr(b.size) + blockAlign_;
+    if (blockRingHead_ + room > kBlockRingSize) {
+        glBindBuffer(GL_UNIFORM_BUFFER, blockRing_);
+        glBufferData(GL_UNIFORM_BUFFER, kBlockRingSize, nullptr, GL_STREAM_DRAW);
+        blockRingHead_ = 0;
+        dirty = kDirtyBlocks;
+    }
     const DWORD* rs = state_.rs;
     const FvfLayout& l = layout_;
     const D3DVIEWPORT8& vp = state_.viewport;

@@ -361,7 +361,12 @@ private:
     ShaderSet shaders_;
     PresentProgram presentProgram_;
     PipelineEntry* entry_ = nullptr;  // programs for the current state
-    GLuint blockBuffers_[kBlockCount] = {};
+    // Uniform blocks are written one after another into one buffer and bound
+    // by range, so a block never overwrites what a queued draw still reads.
+    static constexpr GLsizeiptr kBlockRingSize = GLsizeiptr(4) << 20;
+    GLuint blockRing_ = 0;
+    GLintptr blockRingHead_ = 0;
+    GLint blockAlign_ = 256;  // GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT
     std::unordered_map<uint64_t, GLuint> samplers_;
     FvfLayout layout_;
     int activeStages_ = 1;

@@ -209,13 +209,13 @@ bool GlDevice::Init() {
     presentedFbo_ = makeFbo(presentedTex_);
     glGenFramebuffers(1, &fbo_);
 
-    // One uniform buffer per block, bound once to its binding point.
-    glGenBuffers(kBlockCount, blockBuffers_);
-    for (uint32_t b = 0; b < kBlockCount; ++b) {
-        glBindBuffer(GL_UNIFORM_BUFFER, blockBuffers_[b]);
-        glBufferData(GL_UNIFORM_BUFFER, GLsizeiptr(kBlocks[b].size), nullptr, GL_STREAM_DRAW);
-        glBindBufferBase(GL_UNIFORM_BUFFER, b, blockBuffers_[b]);
-    }
+    // The buffer the uniform blocks are written into (every block is dirty
+    // until the first draw, which binds each of them).
+    glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &blockAlign_);
+    if (blockAlign_ < 1) blockAlign_ = 1;
+    glGenBuffers(1, &blockRing_);
+    glBindBuffer(GL_UNIFORM_BUFFER, blockRing_);
+    glBufferData(GL_UNIFORM_BUFFER, kBlockRingSize, nullptr, GL_STREAM_DRAW);
 
     shaders_.Build();
     if (!ShaderSet::BuildPresent(presentProgram_)) return false;
@@ -328,7 +328,7 @@ GlDevice::~GlDevice() {
     glDeleteTextures(2, texs);
     GLuint vaos[2] = {vao_, presentVao_};
     glDeleteVertexArrays(2, vaos);
-    glDeleteBuffers(kBlockCount, blockBuffers_);
+    glDeleteBuffers(1, &blockRing_);
     shaders_.Release();
     if (presentProgram_.program) glDeleteProgram(presentProgram_.program);
 

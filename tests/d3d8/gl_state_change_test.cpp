@@ -181,5 +181,41 @@ TEST_F(StateChange, TextureMatrixAndSampler) {
     tex->Release();
 }
 
+TEST_F(StateChange, BlocksSetOnceOutliveTheUniformBufferFillingUp) {
+    // Material, light and vertex switches are set once; then enough draws
+    // that each change the world matrix to fill the device's uniform buffer
+    // (a few megabytes) and start it again; the last draw still sees them.
+    LitByMaterial();
+    D3DMATERIAL8 m = Emissive(0, 0, 1);
+    dev_->SetMaterial(&m);
+    D3DLIGHT8 light{};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Direction = {0, 0, 1};
+    light.Diffuse = {1, 0, 0, 1};
+    dev_->SetLight(0, &light);
+    dev_->LightEnable(0, TRUE);
+    const std::vector<LitVertex> v = Column(0, 0);
+    IDirect3DVertexBuffer8* vb = nullptr;
+    ASSERT_EQ(dev_->CreateVertexBuffer(UINT(v.size() * sizeof(LitVertex)), 0, kFvfLit, D3DPOOL_MANAGED, &vb), D3D_OK);
+    BYTE* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, v.data(), v.size() * sizeof(LitVertex));
+    vb->Unlock();
+    dev_->SetVertexShader(kFvfLit);
+    dev_->SetStreamSource(0, vb, sizeof(LitVertex));
+    for (int i = 0; i < 40000; ++i) {
+        D3DMATRIX away = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4.0f + float(i % 7), 0, 0, 1});  // off screen
+        dev_->SetTransform(D3DTS_WORLD, &away);
+        ASSERT_EQ(dev_->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3D_OK);
+    }
+    const D3DMATRIX id = IdentityMatrix();
+    dev_->SetTransform(D3DTS_WORLD, &id);
+    EXPECT_EQ(dev_->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3D_OK);
+    dev_->SetStreamSource(0, nullptr, 0);
+    vb->Release();
+    Read();
+    EXPECT_TRUE(ColumnIs(0, {255, 0, 255}));  // the light's red on the material's blue
+}
+
 }  // namespace
 }  // namespace vt::d3d8::test
