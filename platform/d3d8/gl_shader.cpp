@@ -101,7 +101,9 @@ const char* OpExpr(uint8_t op) {
     }
 }
 
-GLuint Compile(GLenum type, const std::string& src) {
+}  // namespace
+
+GLuint CompileShader(GLenum type, const std::string& src) {
     GLuint sh = glCreateShader(type);
     const char* p = src.c_str();
     glShaderSource(sh, 1, &p, nullptr);
@@ -119,7 +121,7 @@ GLuint Compile(GLenum type, const std::string& src) {
 }
 
 // Links the given shaders (deleting them); separable programs for pipelines.
-GLuint Link(std::initializer_list<GLuint> shaders, bool separable) {
+GLuint LinkProgram(std::initializer_list<GLuint> shaders, bool separable) {
     for (GLuint s : shaders)
         if (!s) {
             for (GLuint t : shaders)
@@ -142,6 +144,8 @@ GLuint Link(std::initializer_list<GLuint> shaders, bool separable) {
     }
     return p;
 }
+
+namespace {
 
 bool HasSeparateShaderObjects() {
     GLint major = 0, minor = 0;
@@ -315,7 +319,7 @@ GLuint ShaderSet::GetVertex(const VertexKey& key) {
     std::string id = key.Bytes();
     auto it = vertex_.find(id);
     if (it != vertex_.end()) return it->second;
-    GLuint prog = Link({Compile(GL_VERTEX_SHADER, VertexShaderSource(key, true))}, true);
+    GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(key, true))}, true);
     if (!prog) return 0;
     BindBlocks(prog);
     vertex_.emplace(std::move(id), prog);
@@ -326,7 +330,7 @@ GLuint ShaderSet::GetFragment(const FragmentKey& key) {
     std::string id = key.Bytes();
     auto it = fragment_.find(id);
     if (it != fragment_.end()) return it->second;
-    GLuint prog = Link({Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(key, true))}, true);
+    GLuint prog = LinkProgram({CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(key, true))}, true);
     if (!prog) return 0;
     BindBlocks(prog);
     SetSamplerUnits(prog, key, true);
@@ -345,8 +349,8 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
         e->fragment = GetFragment(fk);
         if (!e->vertex || !e->fragment) return nullptr;
     } else {
-        GLuint prog = Link({Compile(GL_VERTEX_SHADER, VertexShaderSource(vk, false)),
-                            Compile(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false))},
+        GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(vk, false)),
+                            CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false))},
                            false);
         if (!prog) return nullptr;
         ++linkedCount_;
@@ -384,7 +388,7 @@ void ShaderSet::Unbind() {
 
 bool ShaderSet::BuildPresent(PresentProgram& out) {
     out.program =
-        Link({Compile(GL_VERTEX_SHADER, glsl::present_vertex), Compile(GL_FRAGMENT_SHADER, glsl::present_fragment)},
+        LinkProgram({CompileShader(GL_VERTEX_SHADER, glsl::present_vertex), CompileShader(GL_FRAGMENT_SHADER, glsl::present_fragment)},
              false);
     if (!out.program) return false;
     out.useLut = glGetUniformLocation(out.program, "uUseLut");

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -152,6 +153,12 @@ private:
     PipelineEntry* bound_ = nullptr;
     GLuint boundVertex_ = 0, boundFragment_ = 0;
 };
+
+// The shader of one stage, or 0 with the compiler's log on stderr.
+GLuint CompileShader(GLenum type, const std::string& src);
+// Links the given shaders and deletes them; 0 (log on stderr) if any is 0 or
+// the link fails. Separable programs are for pipelines.
+GLuint LinkProgram(std::initializer_list<GLuint> shaders, bool separable);
 
 std::string VertexShaderSource(const VertexKey& key, bool separate);
 std::string FragmentShaderSource(const FragmentKey& key, bool separate);

@@ -15,21 +15,6 @@ namespace {
 
 class ShaderContract : public GlDeviceTest {};
 
-GLuint CompileShader(GLenum type, const std::string& src) {
-    GLuint sh = glCreateShader(type);
-    const char* p = src.c_str();
-    glShaderSource(sh, 1, &p, nullptr);
-    glCompileShader(sh);
-    GLint ok = 0;
-    glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[4096];
-        glGetShaderInfoLog(sh, sizeof log, nullptr, log);
-        ADD_FAILURE() << log;
-    }
-    return sh;
-}
-
 // One linked program drawing with every block: lit, a texture matrix, table
 // fog, the alpha test and the texture factor.
 GLuint ProgramUsingEveryBlock() {
@@ -45,17 +30,10 @@ GLuint ProgramUsingEveryBlock() {
     fk.stage[0].colorArg[1] = D3DTA_DIFFUSE;
     fk.stage[0].alphaOp = D3DTOP_SELECTARG1;
     fk.stage[0].alphaArg[0] = D3DTA_DIFFUSE;
-    GLuint prog = glCreateProgram();
-    GLuint vs = CompileShader(GL_VERTEX_SHADER, VertexShaderSource(vk, false));
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false));
-    glAttachShader(prog, vs);
-    glAttachShader(prog, fs);
-    glLinkProgram(prog);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(prog, GL_LINK_STATUS, &ok);
-    EXPECT_TRUE(ok);
+    GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(vk, false)),
+                               CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false))},
+                              false);
+    EXPECT_NE(prog, 0u);
     return prog;
 }
 
