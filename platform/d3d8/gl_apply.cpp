@@ -289,6 +289,52 @@ void GlDevice::ApplyFixedState() {
     VT_CHECK_GL("fixed-function state");
 }
 
+// The transform goes to the vertex program about to draw, if it has not had
+// this version yet; the program must be bound.
+void GlDevice::ApplyTransform() {
+    if (dirty_ & kDirtyTransform) {
+        const D3DVIEWPORT8& vp = state_.viewport;
+        TransformUniforms& t = transform_;
+        Mat4 wv = Mul(state_.world, state_.view);
+        // Clip-space fix-up: pixel centres at integers (a shift just under
+        // half a pixel), rows from the top (y negated), depth 0..w -> -w..w.
+        const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
+        const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
+        Mat4 fix{};
+        fix.m[0][0] = 1.0f;
+        fix.m[3][0] = sx;
+        fix.m[1][1] = -1.0f;
+        fix.m[3][1] = sy;
+        fix.m[2][2] = 2.0f;
+        fix.m[3][2] = -1.0f;
+        fix.m[3][3] = 1.0f;
+        CopyMatrix(t.wvp, Mul(Mul(wv, state_.proj), fix));
+        CopyMatrix(t.wv, wv);
+        CopyMatrix(t.normal, NormalMatrix(wv));
+        PutRgba(t.viewport, float(vp.X), float(vp.Y), 2.0f / float(vp.Width ? vp.Width : 1),
+                2.0f / float(vp.Height ? vp.Height : 1));
+        PutRgba(t.pixelShift, sx, sy, 0.0f, 0.0f);
+        ++transformVersion_;
+        dirty_ &= ~uint32_t(kDirtyTransform);
+    }
+    TransformTarget& target = *entry_->transform;
+    if (target.version == transformVersion_) return;
+    const GLuint prog = target.program;
+    const bool direct = target.separable;
+    auto send = [prog, direct](GLint at, const float* v, int floats) {
+        if (at < 0) return;  // not used by this program
+        if (floats == 16)
+            direct ? glProgramUniformMatrix4fv(prog, at, 1, GL_FALSE, v) : glUniformMatrix4fv(at, 1, GL_FALSE, v);
+        else
+            direct ? glProgramUniform4fv(prog, at, 1, v) : glUniform4fv(at, 1, v);
+    };
+#define VT_SEND(member, name, floats) send(target.member, transform_.member, floats);
+    VT_TRANSFORM_UNIFORMS(VT_SEND)
+#undef VT_SEND
+    target.version = transformVersion_;
+    VT_CHECK_GL("transform");
+}
+
 template <class Block>
 void GlDevice::UploadBlock(BlockBinding binding, const Block& data) {
     static_assert(sizeof(Block) % 16 == 0, "std140 blocks are padded to 16 bytes");
@@ -324,30 +370,6 @@ void GlDevice::UploadBlocks() {
     const DWORD* rs = state_.rs;
     const FvfLayout& l = layout_;
     const D3DVIEWPORT8& vp = state_.viewport;
-
-    if (dirty & kDirtyTransform) {
-        TransformBlock b{};
-        Mat4 wv = Mul(state_.world, state_.view);
-        // Clip-space fix-up: pixel centres at integers (a shift just under
-        // half a pixel), rows from the top (y negated), depth 0..w -> -w..w.
-        const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
-        const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
-        Mat4 fix{};
-        fix.m[0][0] = 1.0f;
-        fix.m[3][0] = sx;
-        fix.m[1][1] = -1.0f;
-        fix.m[3][1] = sy;
-        fix.m[2][2] = 2.0f;
-        fix.m[3][2] = -1.0f;
-        fix.m[3][3] = 1.0f;
-        CopyMatrix(b.wvp, Mul(Mul(wv, state_.proj), fix));
-        CopyMatrix(b.wv, wv);
-        CopyMatrix(b.normal, NormalMatrix(wv));
-        PutRgba(b.viewport, float(vp.X), float(vp.Y), 2.0f / float(vp.Width ? vp.Width : 1),
-                2.0f / float(vp.Height ? vp.Height : 1));
-        PutRgba(b.pixelShift, sx, sy, 0.0f, 0.0f);
-        UploadBlock(kBlockTransform, b);
-    }
 
     if (dirty & kDirtyLights) {
         LightBlock b{};

@@ -11,6 +11,11 @@
 // sizes are checked here, member offsets against the GL compiler in the
 // tests. A block is uploaded once per change of its group, whatever program
 // draws next.
+//
+// The transform is the exception: it changes on almost every draw, and a
+// block would mean a buffer write and a rebinding of every stage's constants
+// each time. It goes to the vertex program as plain uniforms
+// (TransformUniforms, declared in shaders/vertex_head.glsl).
 #pragma once
 
 #include <cstddef>
@@ -89,14 +94,22 @@ struct Std140Light {
 };
 static_assert(sizeof(Std140Light) == 7 * 16, "a light is seven vec4 slots");
 
-struct TransformBlock {
-    float wvp[16];          // world * view * projection * clip fix-up
-    float wv[16];           // world * view
-    float normal[16];       // inverse transpose of world * view
-    float viewport[4];      // x, y, 2 / width, 2 / height
-    float pixelShift[4];    // x, y in clip units
+// The per-draw values, by uniform name in the vertex programs: world * view
+// * projection * clip fix-up, world * view, the inverse transpose of world *
+// view, the viewport (x, y, 2 / width, 2 / height) and the pixel-centre shift
+// (x, y in clip units). A program is sent them when it draws after a change.
+#define VT_TRANSFORM_UNIFORMS(X)       \
+    X(wvp, "uWVP", 16)                 \
+    X(wv, "uWV", 16)                   \
+    X(normal, "uNormalMatrix", 16)     \
+    X(viewport, "uViewport", 4)        \
+    X(pixelShift, "uPixelShift", 4)
+
+struct TransformUniforms {
+#define VT_MEMBER(member, name, floats) float member[floats];
+    VT_TRANSFORM_UNIFORMS(VT_MEMBER)
+#undef VT_MEMBER
 };
-static_assert(sizeof(TransformBlock) == 14 * 16, "transform block layout");
 
 struct LightBlock {
     Std140Light light[kMaxActiveLights];
@@ -161,7 +174,6 @@ static_assert(sizeof(PixelBlock) == 2 * 16, "pixel block layout");
 // Binding points, in the order of the blocks above; a block's dirty group is
 // DirtyBlock(binding).
 enum BlockBinding : uint32_t {
-    kBlockTransform,
     kBlockLights,
     kBlockMaterial,
     kBlockVertexMode,
@@ -176,10 +188,9 @@ struct BlockInfo {
     size_t size;
 };
 constexpr BlockInfo kBlocks[kBlockCount] = {
-    {"TransformBlock", sizeof(TransformBlock)}, {"LightBlock", sizeof(LightBlock)},
-    {"MaterialBlock", sizeof(MaterialBlock)},   {"VertexModeBlock", sizeof(VertexModeBlock)},
-    {"TexCoordBlock", sizeof(TexCoordBlock)},   {"FogBlock", sizeof(FogBlock)},
-    {"PixelBlock", sizeof(PixelBlock)},
+    {"LightBlock", sizeof(LightBlock)},       {"MaterialBlock", sizeof(MaterialBlock)},
+    {"VertexModeBlock", sizeof(VertexModeBlock)}, {"TexCoordBlock", sizeof(TexCoordBlock)},
+    {"FogBlock", sizeof(FogBlock)},           {"PixelBlock", sizeof(PixelBlock)},
 };
 
 }  // namespace vt::d3d8

@@ -194,8 +194,7 @@ constexpr uint32_t DirtySampler(DWORD stage) { return 1u << stage; }
 constexpr uint32_t DirtyBlock(BlockBinding b) { return 1u << (8 + b); }
 enum DirtyBits : uint32_t {
     kDirtySamplers = (1u << kMaxStages) - 1,  // one bit a stage: look its sampler object up again
-    kDirtyTransform = DirtyBlock(kBlockTransform),  // each uniform block: fill and upload again
-    kDirtyLights = DirtyBlock(kBlockLights),
+    kDirtyLights = DirtyBlock(kBlockLights),  // each uniform block: fill and upload again
     kDirtyMaterial = DirtyBlock(kBlockMaterial),
     kDirtyVertexMode = DirtyBlock(kBlockVertexMode),
     kDirtyTexCoords = DirtyBlock(kBlockTexCoords),
@@ -205,6 +204,7 @@ enum DirtyBits : uint32_t {
     kDirtyProgram = 1u << 16,  // the program keys: stage set-up, vertex format, switches
     kDirtyFixed = 1u << 17,    // blending, depth, culling, fill, colour mask, depth bias
     kDirtyTarget = 1u << 18,   // framebuffer attachments (and with them the viewport)
+    kDirtyTransform = 1u << 19,  // matrices or viewport: a new transform version
     kDirtyAll = 0xffffffffu,
 };
 static_assert(kMaxStages <= 8 && kBlockCount <= 8, "dirty bits overlap");
@@ -329,6 +329,7 @@ private:
     void ApplyFixedState();
     void ApplyTextures(int activeStages);
     void SetupAttributes();
+    void ApplyTransform();
     void UploadBlocks();
     template <class Block>
     void UploadBlock(BlockBinding binding, const Block& data);
@@ -367,6 +368,8 @@ private:
     GLuint blockRing_ = 0;
     GLintptr blockRingHead_ = 0;
     GLint blockAlign_ = 256;  // GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT
+    TransformUniforms transform_{};
+    uint64_t transformVersion_ = 0;  // raised on each change; programs keep the one they were sent
     std::unordered_map<uint64_t, GLuint> samplers_;
     FvfLayout layout_;
     int activeStages_ = 1;

@@ -162,6 +162,7 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
         dirty_ &= ~uint32_t(kDirtyProgram);
     }
     shaders_.Bind(entry_);
+    ApplyTransform();
     UploadBlocks();
     if (dirty_ & kDirtyFixed) ApplyFixedState();
     ApplyTextures(activeStages_);

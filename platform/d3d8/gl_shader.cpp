@@ -299,7 +299,7 @@ ShaderSet::~ShaderSet() { Release(); }
 void ShaderSet::Release() {
     for (auto& kv : entries_)
         if (kv.second->linked) glDeleteProgram(kv.second->linked);
-    for (auto& kv : vertex_) glDeleteProgram(kv.second);
+    for (auto& kv : vertex_) glDeleteProgram(kv.second.program);
     for (auto& kv : fragment_) glDeleteProgram(kv.second);
     entries_.clear();
     vertex_.clear();
@@ -315,15 +315,24 @@ void ShaderSet::Build() {
     if (separate_) glGenProgramPipelines(1, &pipeline_);
 }
 
-GLuint ShaderSet::GetVertex(const VertexKey& key) {
+void TransformTarget::Locate(GLuint prog, bool separate) {
+    program = prog;
+    separable = separate;
+#define VT_LOCATE(member, name, floats) member = glGetUniformLocation(prog, name);
+    VT_TRANSFORM_UNIFORMS(VT_LOCATE)
+#undef VT_LOCATE
+}
+
+TransformTarget* ShaderSet::GetVertex(const VertexKey& key) {
     std::string id = key.Bytes();
     auto it = vertex_.find(id);
-    if (it != vertex_.end()) return it->second;
+    if (it != vertex_.end()) return &it->second;
     GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(key, true))}, true);
-    if (!prog) return 0;
+    if (!prog) return nullptr;
     BindBlocks(prog);
-    vertex_.emplace(std::move(id), prog);
-    return prog;
+    TransformTarget& t = vertex_[std::move(id)];
+    t.Locate(prog, true);
+    return &t;
 }
 
 GLuint ShaderSet::GetFragment(const FragmentKey& key) {
@@ -345,9 +354,10 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
 
     auto e = std::make_unique<PipelineEntry>();
     if (separate_) {
-        e->vertex = GetVertex(vk);
+        e->transform = GetVertex(vk);
         e->fragment = GetFragment(fk);
-        if (!e->vertex || !e->fragment) return nullptr;
+        if (!e->transform || !e->fragment) return nullptr;
+        e->vertex = e->transform->program;
     } else {
         GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(vk, false)),
                             CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(fk, false))},
@@ -355,6 +365,8 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
         if (!prog) return nullptr;
         ++linkedCount_;
         e->linked = prog;
+        e->linkedTransform.Locate(prog, false);
+        e->transform = &e->linkedTransform;
         BindBlocks(prog);
         glUseProgram(prog);
         SetSamplerUnits(prog, fk, false);

@@ -11,7 +11,8 @@
 // current. With separate shader objects (GL 4.1 or the ARB extension) the
 // pairs share vertex and fragment programs; otherwise each pair links a
 // program of its own. Either way every program reads the same uniform
-// buffers, so state is uploaded once, not per program.
+// buffers, so state is uploaded once, not per program; only the transform
+// (plain uniforms, see gl_blocks.h) is sent to each vertex program.
 #pragma once
 
 #include <cstdint>
@@ -110,10 +111,25 @@ struct FragmentKey {
     std::string Bytes() const;
 };
 
+// A program that runs the vertex stage, with where its transform uniforms
+// are and which version of the transform it last received (the device counts
+// versions; a program is sent the values only when it draws behind).
+struct TransformTarget {
+    GLuint program = 0;
+    bool separable = false;  // addressed with glProgramUniform*, else bound and glUniform*
+#define VT_LOCATION(member, name, floats) GLint member = -1;
+    VT_TRANSFORM_UNIFORMS(VT_LOCATION)
+#undef VT_LOCATION
+    uint64_t version = 0;
+    void Locate(GLuint prog, bool separate);
+};
+
 // A vertex and a fragment program that draw together.
 struct PipelineEntry {
     GLuint vertex = 0, fragment = 0;  // with separate shader objects
     GLuint linked = 0;                // without: the one program
+    TransformTarget* transform = nullptr;  // the vertex program's, or linkedTransform
+    TransformTarget linkedTransform;
 };
 
 struct PresentProgram {
@@ -141,12 +157,12 @@ public:
     static bool BuildPresent(PresentProgram& out);
 
 private:
-    GLuint GetVertex(const VertexKey& key);
+    TransformTarget* GetVertex(const VertexKey& key);
     GLuint GetFragment(const FragmentKey& key);
 
     bool separate_ = false;
     GLuint pipeline_ = 0;
-    std::unordered_map<std::string, GLuint> vertex_;
+    std::unordered_map<std::string, TransformTarget> vertex_;  // nodes stay put: entries point at them
     std::unordered_map<std::string, GLuint> fragment_;
     std::unordered_map<std::string, std::unique_ptr<PipelineEntry>> entries_;
     size_t linkedCount_ = 0;

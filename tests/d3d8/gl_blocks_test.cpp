@@ -45,11 +45,6 @@ struct Member {
 
 std::vector<Member> Members() {
     std::vector<Member> m = {
-        {kBlockTransform, "uWVP", offsetof(TransformBlock, wvp)},
-        {kBlockTransform, "uWV", offsetof(TransformBlock, wv)},
-        {kBlockTransform, "uNormalMatrix", offsetof(TransformBlock, normal)},
-        {kBlockTransform, "uViewport", offsetof(TransformBlock, viewport)},
-        {kBlockTransform, "uPixelShift", offsetof(TransformBlock, pixelShift)},
         {kBlockLights, "uLightCount", offsetof(LightBlock, count)},
         {kBlockMaterial, "uMatDiffuse", offsetof(MaterialBlock, diffuse)},
         {kBlockMaterial, "uMatAmbient", offsetof(MaterialBlock, ambient)},
@@ -140,6 +135,41 @@ TEST_F(ShaderContract, UniformBlocksAreLaidOutAsTheirStructs) {
         EXPECT_EQ(members, listed[b]) << kBlocks[b].name;
     }
     glDeleteProgram(prog);
+}
+
+TEST_F(ShaderContract, TransformIsPlainUniformsTheDeviceCanFind) {
+    // The transformed program reads the matrices, the screen-space one the
+    // viewport and the shift; every name in the C++ list is a plain uniform
+    // of the type it is sent as, in one program or the other.
+    VertexKey screen;
+    screen.flags = kVkPreTransformed;
+    const GLuint programs[] = {
+        ProgramUsingEveryBlock(),
+        LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(screen, false)),
+                     CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource(FragmentKey{}, false))},
+                    false)};
+    ASSERT_FALSE(HasFailure());
+    TransformTarget found[2];
+    for (int p = 0; p < 2; ++p) found[p].Locate(programs[p], false);
+    auto check = [&](const char* name, int floats, GLint transformed, GLint pretransformed) {
+        EXPECT_TRUE(transformed >= 0 || pretransformed >= 0) << name << " is in neither program";
+        for (int p = 0; p < 2; ++p) {
+            GLuint index = GL_INVALID_INDEX;
+            glGetUniformIndices(programs[p], 1, &name, &index);
+            if (index == GL_INVALID_INDEX) continue;
+            GLint type = 0, block = 0;
+            glGetActiveUniformsiv(programs[p], 1, &index, GL_UNIFORM_TYPE, &type);
+            glGetActiveUniformsiv(programs[p], 1, &index, GL_UNIFORM_BLOCK_INDEX, &block);
+            EXPECT_EQ(GLenum(type), floats == 16 ? GLenum(GL_FLOAT_MAT4) : GLenum(GL_FLOAT_VEC4)) << name;
+            EXPECT_EQ(block, -1) << name << " sits in a block";
+        }
+    };
+#define VT_CHECK(member, name, floats) check(name, floats, found[0].member, found[1].member);
+    VT_TRANSFORM_UNIFORMS(VT_CHECK)
+#undef VT_CHECK
+    EXPECT_GE(found[0].wvp, 0);
+    EXPECT_GE(found[1].viewport, 0);
+    for (GLuint prog : programs) glDeleteProgram(prog);
 }
 
 TEST_F(ShaderContract, EveryOperationSourceAndSwitchBuilds) {

@@ -1,5 +1,5 @@
 // State changed between two draws reaches the second draw, for every group
-// of state the OpenGL device uploads on its own (transforms, lights,
+// of state the OpenGL device sends on its own (transforms, lights,
 // material, vertex switches, texture coordinates, fog, pixel values) and
 // for the program and sampler changes. Each test draws column 0, changes
 // one thing, draws column 1 with the same vertices where it can, and reads
@@ -53,6 +53,26 @@ TEST_F(StateChange, WorldMatrix) {
     Read();
     EXPECT_TRUE(ColumnIs(0, {255, 0, 0}));
     EXPECT_TRUE(ColumnIs(1, {0, 255, 0}));
+}
+
+TEST_F(StateChange, AProgramThatMissedATransformChangeGetsIt) {
+    // Unlit and lit draws run different vertex programs; the world matrix
+    // changes while the lit one draws, and the unlit one must see it too.
+    EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(0, 0xffff0000), kFvfLit), D3D_OK);
+    LitByMaterial();
+    D3DMATERIAL8 green = Emissive(0, 1, 0);
+    dev_->SetMaterial(&green);
+    EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(1, 0), kFvfLit), D3D_OK);
+    D3DMATRIX shift = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0.5f, 0, 0, 1});
+    dev_->SetTransform(D3DTS_WORLD, &shift);
+    EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(1, 0), kFvfLit), D3D_OK);
+    dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(2, 0xff0000ff), kFvfLit), D3D_OK);
+    Read();
+    EXPECT_TRUE(ColumnIs(0, {255, 0, 0}));
+    EXPECT_TRUE(ColumnIs(1, {0, 255, 0}));
+    EXPECT_TRUE(ColumnIs(2, {0, 255, 0}));
+    EXPECT_TRUE(ColumnIs(3, {0, 0, 255}));
 }
 
 TEST_F(StateChange, MaterialAndAmbient) {
@@ -183,8 +203,9 @@ TEST_F(StateChange, TextureMatrixAndSampler) {
 
 TEST_F(StateChange, BlocksSetOnceOutliveTheUniformBufferFillingUp) {
     // Material, light and vertex switches are set once; then enough draws
-    // that each change the world matrix to fill the device's uniform buffer
-    // (a few megabytes) and start it again; the last draw still sees them.
+    // that each change the texture factor (a block of its own) to fill the
+    // device's uniform buffer (a few megabytes) and start it again; the last
+    // draw still sees them.
     LitByMaterial();
     D3DMATERIAL8 m = Emissive(0, 0, 1);
     dev_->SetMaterial(&m);
@@ -206,6 +227,7 @@ TEST_F(StateChange, BlocksSetOnceOutliveTheUniformBufferFillingUp) {
     for (int i = 0; i < 40000; ++i) {
         D3DMATRIX away = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 4.0f + float(i % 7), 0, 0, 1});  // off screen
         dev_->SetTransform(D3DTS_WORLD, &away);
+        dev_->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR(i));
         ASSERT_EQ(dev_->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2), D3D_OK);
     }
     const D3DMATRIX id = IdentityMatrix();

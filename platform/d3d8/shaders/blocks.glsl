@@ -14,14 +14,6 @@ struct Light {
     float cosHalfPhi;
 };
 
-layout(std140) uniform TransformBlock {
-    mat4 uWVP;
-    mat4 uWV;
-    mat4 uNormalMatrix;
-    vec4 uViewport;    // x, y, 2 / width, 2 / height
-    vec4 uPixelShift;  // x, y in clip units
-};
-
 layout(std140) uniform LightBlock {
     Light uLight[kGlslMaxLights];
     int uLightCount;

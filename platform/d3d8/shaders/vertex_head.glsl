@@ -1,3 +1,11 @@
+// The transform: plain uniforms, since it changes on almost every draw
+// (TransformUniforms in gl_blocks.h).
+uniform mat4 uWVP;
+uniform mat4 uWV;
+uniform mat4 uNormalMatrix;
+uniform vec4 uViewport;    // x, y, 2 / width, 2 / height
+uniform vec4 uPixelShift;  // x, y in clip units
+
 layout(location = kAttrPosition) in vec4 aPos;
 layout(location = kAttrNormal) in vec3 aNormal;
 layout(location = kAttrDiffuse) in vec4 aDiffuse;
