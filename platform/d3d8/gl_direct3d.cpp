@@ -220,6 +220,7 @@ bool GlDevice::Init() {
     shaders_.Build();
     if (!ShaderSet::BuildPresent(presentProgram_)) return false;
     PrecompileCommon();
+    stats.programsBuilt = shaders_.ProgramCount();
 
     state_.colorTarget = backBuffer_.get();
     backBuffer_->BindRef();

@@ -158,6 +158,7 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
         FragmentKey key = MakeFragmentKey();
         activeStages_ = key.stages;
         entry_ = shaders_.Get(MakeVertexKey(key.stages), key);
+        stats.programsBuilt = shaders_.ProgramCount();
         if (!entry_) return D3DERR_DRIVERINTERNALERROR;
         dirty_ &= ~uint32_t(kDirtyProgram);
     }
@@ -214,6 +215,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
                  static_cast<GLsizei>(VertexCount(type, primitiveCount)));
     VT_CHECK_GL("DrawPrimitive");
     ++stats.drawCalls;
+    ++stats.glDraws;
     return D3D_OK;
 }
 
@@ -231,6 +233,7 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
                              static_cast<GLint>(state_.baseVertex));
     VT_CHECK_GL("DrawIndexedPrimitive");
     ++stats.drawCalls;
+    ++stats.glDraws;
     return D3D_OK;
 }
 

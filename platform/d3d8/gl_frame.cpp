@@ -257,6 +257,8 @@ void GlDevice::DrawPresentQuad() {
     }
     glBindVertexArray(presentVao_);
     glDrawArrays(GL_TRIANGLES, 0, 3);
+    ++stats.glDraws;
+    ++stats.fullscreenPasses;
     glBindVertexArray(vao_);
     glUseProgram(0);
     VT_CHECK_GL("Present");
@@ -274,6 +276,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
     glDisable(GL_SCISSOR_TEST);
     glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    ++stats.fullscreenPasses;
     // Ramp entries are in 1/255 of an 8-bit step: value c shows as ramp[c] / 255.
     for (int i = 0; i < 256; ++i) {
         const WORD* ch[3] = {ramp_.red, ramp_.green, ramp_.blue};

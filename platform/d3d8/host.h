@@ -26,6 +26,9 @@ struct DeviceStats {
     uint64_t drawCalls = 0;  // DrawPrimitive + DrawIndexedPrimitive that reached the GPU
     uint64_t presents = 0;
     uint64_t clears = 0;
+    uint64_t glDraws = 0;           // OpenGL draw calls, the device's own passes included
+    uint64_t fullscreenPasses = 0;  // the device's whole-picture copies and passes (Present)
+    uint64_t programsBuilt = 0;     // GL programs compiled and linked for drawing
 };
 DeviceStats GetStats(IDirect3DDevice8* device);
 

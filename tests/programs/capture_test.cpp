@@ -157,11 +157,22 @@ TEST_F(CaptureProgram, TheShowEndsOnTheFirstFrameAtItsEnd)
     std::string line, last;
     int rows = 0;
     std::getline(in, line);
-    EXPECT_EQ(line, "time,scene,ms,draw_calls");
+    EXPECT_EQ(line, "time,scene,ms,draw_calls,gl_draws,passes,programs_built");
+    int wrongCounts = 0;
     while (std::getline(in, line)) {
         rows++;
         last = line;
+        // Every frame presents (a pass at least), and a frame the show drew
+        // in reached GL with at least one draw.
+        unsigned long long draws = 0, glDraws = 0, passes = 0, built = 0;
+        double t = 0, ms = 0;
+        int scene = 0;
+        if (std::sscanf(line.c_str(), "%lf,%d,%lf,%llu,%llu,%llu,%llu", &t, &scene, &ms, &draws, &glDraws, &passes,
+                        &built) != 7 ||
+            passes < 1 || (draws > 0 && glDraws == 0))
+            wrongCounts++;
     }
+    EXPECT_EQ(wrongCounts, 0);
     // Frames at 0, 0.5, ... 296.5; the frame at 297 ends the show.
     EXPECT_EQ(rows, 297 * 2);
     EXPECT_EQ(last.substr(0, last.find(',')), "296.500000");

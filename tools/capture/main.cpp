@@ -126,7 +126,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.statsFile.c_str());
             return 1;
         }
-        capture.stats << "time,scene,ms,draw_calls\n";
+        capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built\n";
     }
 
     vt::win32::SetHeadless(true);
@@ -160,17 +160,22 @@ int main(int argc, char** argv)
     int gridFrames = 0;
     for (const FrameTime& frame : frames) {
         vt::win32::SetClockSeconds(frame.t);
-        const uint64_t drawsBefore = vt::d3d8::GetStats(g_pd3dDevice).drawCalls;
+        const vt::d3d8::DeviceStats before = vt::d3d8::GetStats(g_pd3dDevice);
         const auto start = std::chrono::steady_clock::now();
         const HRESULT hr = RenderFrame();
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         if (FAILED(hr))
             break;  // the show ended (or a scene failed, which it has reported)
-        const uint64_t draws = vt::d3d8::GetStats(g_pd3dDevice).drawCalls - drawsBefore;
+        const vt::d3d8::DeviceStats after = vt::d3d8::GetStats(g_pd3dDevice);
         if (capture.stats.is_open()) {
-            char row[128];
-            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu\n", frame.t, SceneIndexAt(g_fShowTime) + 1, ms,
-                          (unsigned long long)draws);
+            auto delta = [&](uint64_t vt::d3d8::DeviceStats::*field) {
+                return (unsigned long long)(after.*field - before.*field);
+            };
+            char row[160];
+            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu,%llu,%llu,%llu\n", frame.t,
+                          SceneIndexAt(g_fShowTime) + 1, ms, delta(&vt::d3d8::DeviceStats::drawCalls),
+                          delta(&vt::d3d8::DeviceStats::glDraws), delta(&vt::d3d8::DeviceStats::fullscreenPasses),
+                          delta(&vt::d3d8::DeviceStats::programsBuilt));
             capture.stats << row;
         }
         if (frame.isAt) {
