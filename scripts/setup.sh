@@ -14,6 +14,7 @@ VT_PACKAGES=(
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 libmp3lame-dev
   libgtest-dev googletest clang libclang-rt-14-dev
   ffmpeg xvfb xauth xdotool libx11-dev
+  time
 )
 
 vt_install_missing() {
