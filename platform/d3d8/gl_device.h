@@ -34,10 +34,15 @@ struct TexStore {
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_MANAGED;
     UINT width = 0, height = 0, levels = 0, faces = 1;
-    // Per face and level: CPU copy (empty for render targets) and dirty flag.
+    // Per face and level: CPU copy and dirty flag. The copy exists only
+    // while a level is locked, or for good once it has been locked twice
+    // (a level written again and again); otherwise GL holds the only copy.
     std::vector<std::vector<uint8_t>> shadow;
     std::vector<bool> dirty;
     std::vector<bool> locked;
+    std::vector<bool> inGl;          // GL holds contents written through a lock
+    std::vector<uint8_t> lockCount;  // locks so far, up to 2
+    GlDevice* device = nullptr;
     bool anyDirty = false;
     GLint baseLevel = 0;  // GL_TEXTURE_BASE_LEVEL currently set (MAXMIPLEVEL)
     std::vector<std::unique_ptr<GlSurface>> surfaces;  // face * levels + level
@@ -46,7 +51,9 @@ struct TexStore {
     UINT LevelHeight(UINT level) const { return height >> level ? height >> level : 1; }
     UINT BytesPerPixel() const { return format == D3DFMT_R5G6B5 ? 2 : 4; }
     size_t Index(UINT face, UINT level) const { return face * levels + level; }
-    void Upload();  // pushes dirty levels to GL (texture bound to its target)
+    void Upload();  // pushes dirty levels not locked to GL
+    void UploadLevel(UINT face, UINT level);
+    void FillShadow(size_t i, UINT face, UINT level);  // the CPU copy from GL, or zeros
 };
 
 // Common face of GlTexture and GlCubeTexture for the device.
@@ -340,6 +347,7 @@ private:
     void SetViewportInternal(const D3DVIEWPORT8& vp);
     GLuint SamplerFor(int stage, bool cube);
     void DrawPresentQuad();
+    void RestoreBackBuffer();  // copies the presented picture back when the back buffer is stale
 
     GlDirect3D* d3d_;
     SDL_Window* window_;
@@ -379,7 +387,12 @@ private:
     bool rampSet_ = false;
     uint8_t presentedLut_[3][256] = {};
     bool presentedValid_ = false;
+    // Present swaps the back buffer's texture with the presented one instead
+    // of copying; until the show overwrites it whole, the back buffer's
+    // picture is the presented one and is copied back on first use.
+    bool backStale_ = false;
     bool lutUploaded_ = false;
+    bool lutIdentity_ = true;  // the ramp last presented changes no value
 };
 
 class GlDirect3D final : public IDirect3D8 {

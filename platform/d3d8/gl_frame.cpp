@@ -43,6 +43,7 @@ HRESULT GlDevice::EndScene() {
 }
 
 void GlDevice::ApplyTarget() {
+    if (state_.colorTarget == backBuffer_.get()) RestoreBackBuffer();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     GlSurface* c = state_.colorTarget;
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, c->texTarget, c->texture, c->level);
@@ -99,6 +100,16 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
     if (count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
     MakeCurrent();
+    // A colour clear of the whole back buffer needs no copy of its old picture.
+    const D3DVIEWPORT8& full = state_.viewport;
+    const D3DSURFACE_DESC& td = state_.colorTarget->desc;
+    const bool wholeTarget = full.X == 0 && full.Y == 0 && full.Width == td.Width && full.Height == td.Height;
+    auto coversTarget = [&](const RECT& r) {
+        return r.left <= 0 && r.top <= 0 && r.right >= LONG(td.Width) && r.bottom >= LONG(td.Height);
+    };
+    if ((flags & D3DCLEAR_TARGET) && state_.colorTarget == backBuffer_.get() && wholeTarget &&
+        (count == 0 || std::any_of(pRects, pRects + count, coversTarget)))
+        backStale_ = false;
     if (dirty_ & kDirtyTarget) ApplyTarget();
 
     GLbitfield mask = 0;
@@ -228,26 +239,34 @@ void GlDevice::DrawPresentQuad() {
     glDisable(GL_POLYGON_OFFSET_FILL);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glViewport(0, 0, w, h);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
     // Largest rectangle of the back buffer's shape, centred: black bars elsewhere.
     const double bw = params_.BackBufferWidth, bh = params_.BackBufferHeight;
     const double scale = std::min(w / bw, h / bh);
     const int dw = static_cast<int>(std::lround(bw * scale)), dh = static_cast<int>(std::lround(bh * scale));
+    if (dw < w || dh < h) {
+        glViewport(0, 0, w, h);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     glViewport((w - dw) / 2, (h - dh) / 2, dw, dh);
     glDepthRange(0.0, 1.0);
 
     shaders_.Unbind();
     glUseProgram(presentProgram_.program);
-    glUniform1i(presentProgram_.useLut, rampSet_ ? 1 : 0);
+    // An identity ramp changes no value: the lookup is skipped.
+    glUniform1i(presentProgram_.useLut, lutIdentity_ ? 0 : 1);
     glActiveTexture(GL_TEXTURE0);
     glBindSampler(0, 0);
     glBindTexture(GL_TEXTURE_2D, presentedTex_);
+    // The presented texture was the back buffer a frame ago: set how it is sampled.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glActiveTexture(GL_TEXTURE1);
     glBindSampler(1, 0);
     glBindTexture(GL_TEXTURE_2D, lutTex_);
-    if (!lutUploaded_) {
+    if (!lutUploaded_ && !lutIdentity_) {
         uint8_t rgb[256 * 3];
         for (int i = 0; i < 256; ++i)
             for (int c = 0; c < 3; ++c) rgb[i * 3 + c] = presentedLut_[c][i];
@@ -268,16 +287,29 @@ void GlDevice::DrawPresentQuad() {
     dirty_ |= kDirtyFixed | kDirtySamplers | kDirtyTarget;
 }
 
-HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
-    MakeCurrent();
+void GlDevice::RestoreBackBuffer() {
+    if (!backStale_) return;
     const GLint w = GLint(params_.BackBufferWidth), h = GLint(params_.BackBufferHeight);
-    // Keep what is shown: later drawing must not change it.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, presentedFbo_);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFbo_);
     glDisable(GL_SCISSOR_TEST);
     glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     ++stats.fullscreenPasses;
+    backStale_ = false;
+    dirty_ |= kDirtyTarget;
+}
+
+HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
+    MakeCurrent();
+    // Keep what is shown: later drawing must not change it. The back buffer's
+    // texture becomes the presented one; a stale back buffer already is it.
+    if (!backStale_) {
+        std::swap(presentedTex_, backBuffer_->texture);
+        std::swap(presentedFbo_, backFbo_);
+        backStale_ = true;
+    }
     // Ramp entries are in 1/255 of an 8-bit step: value c shows as ramp[c] / 255.
+    bool identity = true;
     for (int i = 0; i < 256; ++i) {
         const WORD* ch[3] = {ramp_.red, ramp_.green, ramp_.blue};
         for (int c = 0; c < 3; ++c) {
@@ -285,16 +317,18 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
             uint8_t out = static_cast<uint8_t>(std::min<long>(255, v));
             if (presentedLut_[c][i] != out) lutUploaded_ = false;
             presentedLut_[c][i] = out;
+            identity = identity && out == i;
         }
     }
+    lutIdentity_ = identity;
     presentedValid_ = true;
     if (mode_ == PresentMode::Window) {
         DrawPresentQuad();
         SDL_GL_SwapWindow(window_);
     } else {
         glFinish();
-        dirty_ |= kDirtyTarget;
     }
+    dirty_ |= kDirtyTarget;
     // The program presents its loading frame once before the show's frames.
     if (stats.presents == 0) vt::win32::TraceStep("loading frame presented");
     if (stats.presents == 1) vt::win32::TraceStep("first frame presented");
@@ -308,7 +342,8 @@ HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& widt
     width = params_.BackBufferWidth;
     height = params_.BackBufferHeight;
     rgb.resize(size_t(width) * height * 3);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, presented ? presentedFbo_ : backFbo_);
+    // A stale back buffer's picture is the presented one.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, presented || backStale_ ? presentedFbo_ : backFbo_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     // Row 0 of every target is the top of the picture.
     glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGB, GL_UNSIGNED_BYTE, rgb.data());

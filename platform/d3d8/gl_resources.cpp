@@ -1,8 +1,10 @@
 // Textures, cube textures, their surfaces, and vertex/index buffers of the
 // OpenGL device, with the reference counting they share.
 //
-// Lockable resources keep a CPU copy: Lock hands it out, and the GL copy is
-// refreshed the next time a draw uses the resource.
+// Buffers keep a CPU copy: Lock hands it out, and the GL copy is refreshed
+// the next time a draw uses the buffer. A texture level gets a CPU copy when
+// locked and goes to GL at Unlock; a level locked once (an image loaded)
+// then drops its copy, and one locked again keeps it.
 #include <algorithm>
 #include <new>
 
@@ -95,16 +97,15 @@ void CreateStorage(GlDevice* device, TexStore& s, RefBase* owner) {
     if (s.format == D3DFMT_X8R8G8B8) glTexParameteri(s.target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     glBindTexture(s.target, 0);
 
-    const bool lockable = (s.usage & D3DUSAGE_RENDERTARGET) == 0;
     size_t count = static_cast<size_t>(s.faces) * s.levels;
+    s.device = device;
     s.shadow.resize(count);
     s.dirty.assign(count, false);
     s.locked.assign(count, false);
+    s.inGl.assign(count, false);
+    s.lockCount.assign(count, 0);
     for (UINT face = 0; face < s.faces; ++face) {
         for (UINT level = 0; level < s.levels; ++level) {
-            size_t i = s.Index(face, level);
-            // Fresh D3D textures read as zero; keep the CPU copy consistent with that.
-            if (lockable) s.shadow[i].assign(size_t(s.LevelWidth(level)) * s.LevelHeight(level) * s.BytesPerPixel(), 0);
             auto surf = std::make_unique<GlSurface>(device, owner, GlSurface::Kind::TextureLevel, LevelDesc(s, level));
             surf->texture = s.name;
             surf->texTarget = FaceTarget(s, face);
@@ -139,6 +140,9 @@ HRESULT LockLevel(TexStore& s, UINT face, UINT level, D3DLOCKED_RECT* pLocked, c
         left = pRect->left;
         top = pRect->top;
     }
+    s.device->MakeCurrent();
+    if (s.shadow[i].empty()) s.FillShadow(i, face, level);
+    if (s.lockCount[i] < 2) ++s.lockCount[i];
     pLocked->Pitch = static_cast<INT>(w * bpp);
     pLocked->pBits = s.shadow[i].data() + size_t(top) * w * bpp + size_t(left) * bpp;
     s.locked[i] = true;
@@ -154,6 +158,9 @@ HRESULT UnlockLevel(TexStore& s, UINT face, UINT level) {
     size_t i = s.Index(face, level);
     if (!s.locked[i]) return D3DERR_INVALIDCALL;
     s.locked[i] = false;
+    s.device->MakeCurrent();
+    if (s.dirty[i]) s.UploadLevel(face, level);
+    if (s.lockCount[i] < 2) std::vector<uint8_t>().swap(s.shadow[i]);
     return D3D_OK;
 }
 
@@ -168,20 +175,40 @@ HRESULT GetDeviceOf(RefBase& r, IDirect3DDevice8** ppDevice) {
 
 void TexStore::Upload() {
     if (!anyDirty) return;
-    glActiveTexture(kScratchUnit);
-    glBindTexture(target, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    bool stillLocked = false;
     for (UINT face = 0; face < faces; ++face) {
         for (UINT level = 0; level < levels; ++level) {
             size_t i = Index(face, level);
-            if (!dirty[i]) continue;
-            glTexSubImage2D(FaceTarget(*this, face), level, 0, 0, LevelWidth(level), LevelHeight(level),
-                            UploadFormat(format), UploadType(format), shadow[i].data());
-            dirty[i] = false;
+            // A locked level goes to GL when it is unlocked.
+            if (locked[i]) stillLocked = stillLocked || dirty[i];
+            else if (dirty[i]) UploadLevel(face, level);
         }
     }
+    anyDirty = stillLocked;
+}
+
+void TexStore::UploadLevel(UINT face, UINT level) {
+    const size_t i = Index(face, level);
+    glActiveTexture(kScratchUnit);
+    glBindTexture(target, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(FaceTarget(*this, face), static_cast<GLint>(level), 0, 0, LevelWidth(level), LevelHeight(level),
+                    UploadFormat(format), UploadType(format), shadow[i].data());
     glBindTexture(target, 0);
-    anyDirty = false;
+    dirty[i] = false;
+    inGl[i] = true;
+}
+
+void TexStore::FillShadow(size_t i, UINT face, UINT level) {
+    // Fresh D3D textures read as zero.
+    shadow[i].assign(size_t(LevelWidth(level)) * LevelHeight(level) * BytesPerPixel(), 0);
+    if (!inGl[i]) return;
+    glActiveTexture(kScratchUnit);
+    glBindTexture(target, name);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(FaceTarget(*this, face), static_cast<GLint>(level), UploadFormat(format), UploadType(format),
+                  shadow[i].data());
+    glBindTexture(target, 0);
 }
 
 GlSurface::GlSurface(GlDevice* device, RefBase* owner, Kind k, const D3DSURFACE_DESC& d)
