@@ -289,28 +289,38 @@ void GlDevice::ApplyFixedState() {
     VT_CHECK_GL("fixed-function state");
 }
 
+// Merged draws send the same three matrices per draw (gl_batch.cpp).
+void GlDevice::WorldTransform(const Mat4& world, float* wvp, float* wv, float* normal) const {
+    const D3DVIEWPORT8& vp = state_.viewport;
+    Mat4 m = Mul(world, state_.view);
+    // Clip-space fix-up: pixel centres at integers (a shift just under
+    // half a pixel), rows from the top (y negated), depth 0..w -> -w..w.
+    const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
+    const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
+    Mat4 fix{};
+    fix.m[0][0] = 1.0f;
+    fix.m[3][0] = sx;
+    fix.m[1][1] = -1.0f;
+    fix.m[3][1] = sy;
+    fix.m[2][2] = 2.0f;
+    fix.m[3][2] = -1.0f;
+    fix.m[3][3] = 1.0f;
+    const Mat4 clip = Mul(Mul(m, state_.proj), fix);
+    const Mat4 n = NormalMatrix(m);
+    std::memcpy(wvp, &clip.m[0][0], sizeof clip.m);
+    std::memcpy(wv, &m.m[0][0], sizeof m.m);
+    std::memcpy(normal, &n.m[0][0], sizeof n.m);
+}
+
 // The transform goes to the vertex program about to draw, if it has not had
 // this version yet; the program must be bound.
 void GlDevice::ApplyTransform() {
     if (dirty_ & kDirtyTransform) {
         const D3DVIEWPORT8& vp = state_.viewport;
         TransformUniforms& t = transform_;
-        Mat4 wv = Mul(state_.world, state_.view);
-        // Clip-space fix-up: pixel centres at integers (a shift just under
-        // half a pixel), rows from the top (y negated), depth 0..w -> -w..w.
+        WorldTransform(state_.world, t.wvp, t.wv, t.normal);
         const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
         const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
-        Mat4 fix{};
-        fix.m[0][0] = 1.0f;
-        fix.m[3][0] = sx;
-        fix.m[1][1] = -1.0f;
-        fix.m[3][1] = sy;
-        fix.m[2][2] = 2.0f;
-        fix.m[3][2] = -1.0f;
-        fix.m[3][3] = 1.0f;
-        CopyMatrix(t.wvp, Mul(Mul(wv, state_.proj), fix));
-        CopyMatrix(t.wv, wv);
-        CopyMatrix(t.normal, NormalMatrix(wv));
         PutRgba(t.viewport, float(vp.X), float(vp.Y), 2.0f / float(vp.Width ? vp.Width : 1),
                 2.0f / float(vp.Height ? vp.Height : 1));
         PutRgba(t.pixelShift, sx, sy, 0.0f, 0.0f);
@@ -521,6 +531,7 @@ VertexKey GlDevice::MakeVertexKey(int stages) const {
         return key;
     }
     if (state_.rs[D3DRS_LIGHTING]) key.flags |= kVkLighting;
+    if (perDrawMatrices_) key.flags |= kVkDrawMatrices;
     for (int s = 0; s < stages; ++s) {
         const DWORD* t = state_.tss[s];
         int count = static_cast<int>(t[D3DTSS_TEXTURETRANSFORMFLAGS] & 0xff);  // the count is the low byte

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/d3d8/draw_rules.h"
+#include "platform/d3d8/gl_batch.h"
 #include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_shader.h"
 #include "platform/d3d8/host.h"
@@ -325,6 +326,9 @@ public:
     // A texture or surface is being destroyed: forget GL bindings of it.
     void ForgetTexture(GLuint name);
     void ForgetBuffer(GLuint name);
+    // Draws the queued draws (gl_batch.cpp); called before anything that
+    // could change what they draw or read what they drew.
+    void Flush();
 
 private:
     friend class GlDirect3D;
@@ -337,6 +341,13 @@ private:
     void ApplyTextures(int activeStages);
     void SetupAttributes();
     void ApplyTransform();
+    // World * view * projection (with the clip fix-up), world * view and the
+    // normal matrix for a world matrix, as the vertex programs take them.
+    void WorldTransform(const Mat4& world, float* wvp, float* wv, float* normal) const;
+    HRESULT QueueDraw(const DrawRange& r);
+    void SendDrawMatrices();
+    void DrawBatchNow();
+    void ReleaseBatchObjects();
     void UploadBlocks();
     template <class Block>
     void UploadBlock(BlockBinding binding, const Block& data);
@@ -382,6 +393,16 @@ private:
     FvfLayout layout_;
     int activeStages_ = 1;
     bool lastPoints_ = false;
+
+    // Draws held back to go to GL together (gl_batch.h).
+    DrawBatch batch_;
+    bool perDrawMatrices_ = false;  // the program reads its matrices per draw
+    GLuint drawMatrixBuffer_ = 0, drawMatrixTexture_ = 0, drawSlotBuffer_ = 0;
+    std::vector<float> drawMatrixData_;
+    std::vector<uint16_t> drawSlotData_;
+    std::vector<GLint> drawFirst_;
+    std::vector<GLsizei> drawCount_;
+    std::vector<const void*> drawOffset_;
 
     D3DGAMMARAMP ramp_{};
     bool rampSet_ = false;

@@ -330,6 +330,7 @@ GlDevice::~GlDevice() {
     GLuint vaos[2] = {vao_, presentVao_};
     glDeleteVertexArrays(2, vaos);
     glDeleteBuffers(1, &blockRing_);
+    ReleaseBatchObjects();  // queued draws are dropped: nothing will show them
     shaders_.Release();
     if (presentProgram_.program) glDeleteProgram(presentProgram_.program);
 

@@ -1,6 +1,7 @@
 // Drawing on the OpenGL device: checking the draw, bringing GL up to date
 // with what changed since the last draw (gl_apply.cpp for the state itself),
-// binding textures, samplers, vertex and index data, and issuing the draw.
+// binding textures, samplers, vertex and index data; the draw itself is
+// queued and issued with the ones that can join it (gl_batch.cpp).
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -23,17 +24,6 @@ GLenum AddressMode(DWORD a) {
 }
 
 bool Linear(DWORD f) { return f == D3DTEXF_LINEAR || f == D3DTEXF_ANISOTROPIC; }
-
-GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
-    switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-    default: return GL_TRIANGLES;
-    }
-}
 
 }  // namespace
 
@@ -207,34 +197,35 @@ DrawInputs GlDevice::DrawState() const {
     return in;
 }
 
+// A draw that passes its checks is queued (gl_batch.cpp): it reaches GL with
+// the draws after it that share its state, at the latest when anything
+// changes.
 HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
     if (FAILED(CheckDraw(DrawState(), type, startVertex, primitiveCount))) return D3DERR_INVALIDCALL;
-    HRESULT hr = PrepareDraw(type, false);
-    if (FAILED(hr)) return hr;
-    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(startVertex),
-                 static_cast<GLsizei>(VertexCount(type, primitiveCount)));
-    VT_CHECK_GL("DrawPrimitive");
+    DrawRange r;
+    r.type = type;
+    r.first = static_cast<GLint>(startVertex);
+    r.count = static_cast<GLsizei>(VertexCount(type, primitiveCount));
+    r.lo = startVertex;
+    r.hi = startVertex + VertexCount(type, primitiveCount);
     ++stats.drawCalls;
-    ++stats.glDraws;
-    return D3D_OK;
+    return QueueDraw(r);
 }
 
 HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
                                        UINT primCount) {
     if (FAILED(CheckIndexedDraw(DrawState(), type, minIndex, numVertices, startIndex, primCount)))
         return D3DERR_INVALIDCALL;
-    HRESULT hr = PrepareDraw(type, true);
-    if (FAILED(hr)) return hr;
-    const bool wide = state_.indices->format == D3DFMT_INDEX32;
-    const size_t offset = size_t(startIndex) * (wide ? 4 : 2);
-    glDrawElementsBaseVertex(PrimitiveMode(type), static_cast<GLsizei>(VertexCount(type, primCount)),
-                             wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                             reinterpret_cast<const void*>(static_cast<uintptr_t>(offset)),
-                             static_cast<GLint>(state_.baseVertex));
-    VT_CHECK_GL("DrawIndexedPrimitive");
+    DrawRange r;
+    r.type = type;
+    r.indexed = true;
+    r.first = static_cast<GLint>(state_.baseVertex);
+    r.count = static_cast<GLsizei>(VertexCount(type, primCount));
+    r.offset = uintptr_t(startIndex) * (state_.indices->format == D3DFMT_INDEX32 ? 4 : 2);
+    r.lo = state_.baseVertex + minIndex;
+    r.hi = r.lo + numVertices;
     ++stats.drawCalls;
-    ++stats.glDraws;
-    return D3D_OK;
+    return QueueDraw(r);
 }
 
 }  // namespace vt::d3d8

@@ -38,6 +38,7 @@ HRESULT GlDevice::BeginScene() {
 
 HRESULT GlDevice::EndScene() {
     if (!inScene_) return D3DERR_INVALIDCALL;
+    Flush();
     inScene_ = false;
     return D3D_OK;
 }
@@ -80,6 +81,7 @@ HRESULT GlDevice::SetViewport(const D3DVIEWPORT8* pViewport) {
         uint64_t(vp.Y) + vp.Height > t.Height || !(vp.MinZ >= 0.0f && vp.MaxZ <= 1.0f && vp.MinZ <= vp.MaxZ))
         return D3DERR_INVALIDCALL;
     MakeCurrent();
+    Flush();
     if (dirty_ & kDirtyTarget)
         state_.viewport = vp;  // applied with the target
     else
@@ -100,6 +102,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
     if (count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
     MakeCurrent();
+    Flush();
     // A colour clear of the whole back buffer needs no copy of its old picture.
     const D3DVIEWPORT8& full = state_.viewport;
     const D3DSURFACE_DESC& td = state_.colorTarget->desc;
@@ -212,6 +215,7 @@ HRESULT GlDevice::SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSur
     if (depth && (depth->kind != GlSurface::Kind::DepthBuffer || depth->desc.Width < color->desc.Width ||
                   depth->desc.Height < color->desc.Height))
         return D3DERR_INVALIDCALL;
+    Flush();
     color->BindRef();
     if (depth) depth->BindRef();
     GlSurface* oldColor = state_.colorTarget;
@@ -301,6 +305,7 @@ void GlDevice::RestoreBackBuffer() {
 
 HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     MakeCurrent();
+    Flush();
     // Keep what is shown: later drawing must not change it. The back buffer's
     // texture becomes the presented one; a stale back buffer already is it.
     if (!backStale_) {
@@ -338,6 +343,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 
 HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height) {
     MakeCurrent();
+    Flush();
     if (presented && !presentedValid_) return D3DERR_INVALIDCALL;
     width = params_.BackBufferWidth;
     height = params_.BackBufferHeight;

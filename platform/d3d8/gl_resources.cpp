@@ -141,6 +141,7 @@ HRESULT LockLevel(TexStore& s, UINT face, UINT level, D3DLOCKED_RECT* pLocked, c
         top = pRect->top;
     }
     s.device->MakeCurrent();
+    s.device->Flush();  // queued draws read the level as it was
     if (s.shadow[i].empty()) s.FillShadow(i, face, level);
     if (s.lockCount[i] < 2) ++s.lockCount[i];
     pLocked->Pitch = static_cast<INT>(w * bpp);
@@ -341,6 +342,7 @@ GlVertexBuffer::~GlVertexBuffer() {
 
 HRESULT GlVertexBuffer::GetDevice(IDirect3DDevice8** ppDevice) { return GetDeviceOf(*this, ppDevice); }
 HRESULT GlVertexBuffer::Lock(UINT offset, UINT size, BYTE** ppData, DWORD flags) {
+    Device()->Flush();  // queued draws read the contents as they were
     HRESULT hr = buf.Lock(offset, size, ppData);
     if (SUCCEEDED(hr) && (flags & D3DLOCK_READONLY)) buf.dirty = buf.name == 0;
     return hr;
@@ -375,6 +377,7 @@ GlIndexBuffer::~GlIndexBuffer() {
 
 HRESULT GlIndexBuffer::GetDevice(IDirect3DDevice8** ppDevice) { return GetDeviceOf(*this, ppDevice); }
 HRESULT GlIndexBuffer::Lock(UINT offset, UINT size, BYTE** ppData, DWORD flags) {
+    Device()->Flush();  // queued draws read the indices as they were
     HRESULT hr = buf.Lock(offset, size, ppData);
     if (SUCCEEDED(hr) && (flags & D3DLOCK_READONLY)) buf.dirty = buf.name == 0;
     return hr;

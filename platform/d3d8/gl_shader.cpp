@@ -170,6 +170,18 @@ void BindBlocks(GLuint prog) {
     }
 }
 
+// The per-draw matrices' unit, for a vertex program that reads them. The
+// program must be current unless it is separable.
+void SetDrawMatrixUnit(GLuint prog, const VertexKey& key, bool separate) {
+    if (!(key.flags & kVkDrawMatrices)) return;
+    GLint loc = glGetUniformLocation(prog, "uDrawMatrices");
+    if (loc < 0) return;
+    if (separate)
+        glProgramUniform1i(prog, loc, kDrawMatrixUnit);
+    else
+        glUniform1i(loc, kDrawMatrixUnit);
+}
+
 // The 2D and cube samplers of stage s sit on units s and kMaxStages + s.
 // The program must be current unless it is separable.
 void SetSamplerUnits(GLuint prog, const FragmentKey& key, bool separate) {
@@ -210,7 +222,11 @@ std::string VertexShaderSource(const VertexKey& key, bool separate) {
         s += "layout(location = " + std::to_string(kAttrTex0 + i) + ") in vec4 aTex" + n + ";\n";
         s += "LOC(" + std::to_string(kVarTexCoord0 + i) + ") out vec4 vTc" + n + ";\n";
     }
+    const bool perDraw = !rhw && (key.flags & kVkDrawMatrices);
+    if (perDraw) s += glsl::vertex_draw_matrices;
     s += glsl::vertex_head;
+    // The transform's names, read per draw instead of from the uniforms.
+    if (perDraw) s += "#define uWVP DrawMatrix(0)\n#define uWV DrawMatrix(1)\n#define uNormalMatrix DrawMatrix(2)\n";
     s += rhw ? glsl::vertex_pretransformed : glsl::vertex_transformed;
     s += glsl::vertex_colours;
     if (!rhw && (key.flags & kVkLighting)) s += glsl::vertex_lighting;
@@ -330,6 +346,7 @@ TransformTarget* ShaderSet::GetVertex(const VertexKey& key) {
     GLuint prog = LinkProgram({CompileShader(GL_VERTEX_SHADER, VertexShaderSource(key, true))}, true);
     if (!prog) return nullptr;
     BindBlocks(prog);
+    SetDrawMatrixUnit(prog, key, true);
     TransformTarget& t = vertex_[std::move(id)];
     t.Locate(prog, true);
     return &t;
@@ -370,6 +387,7 @@ PipelineEntry* ShaderSet::Get(const VertexKey& vk, const FragmentKey& fk) {
         BindBlocks(prog);
         glUseProgram(prog);
         SetSamplerUnits(prog, fk, false);
+        SetDrawMatrixUnit(prog, vk, false);
         Unbind();
     }
     return entries_.emplace(std::move(id), std::move(e)).first->second.get();

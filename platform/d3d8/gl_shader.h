@@ -35,7 +35,8 @@ namespace vt::d3d8 {
     X(kAttrDiffuse, 2)      \
     X(kAttrSpecular, 3)     \
     X(kAttrPointSize, 4)    \
-    X(kAttrTex0, 5) /* one per stage: the coordinate set that stage reads */
+    X(kAttrTex0, 5) /* one per stage: the coordinate set that stage reads */ \
+    X(kAttrDrawSlot, 13) /* merged draws: which draw's matrices a vertex takes */
 #define VT_VARYINGS(X)      \
     X(kVarDiffuse, 0)       \
     X(kVarSpecular, 1)      \
@@ -48,6 +49,14 @@ namespace vt::d3d8 {
 enum AttribLocation : GLuint { VT_ATTRIBUTES(VT_ENUMERATOR) };
 enum VaryingLocation : int { VT_VARYINGS(VT_ENUMERATOR) };
 #undef VT_ENUMERATOR
+static_assert(kAttrDrawSlot == kAttrTex0 + kMaxStages, "the draw slot follows the stages' coordinates");
+
+// Programs that read their matrices per draw (kVkDrawMatrices) find them in
+// a buffer texture on this unit, after the stages' 2D and cube units: per
+// draw the transform's three matrices (TransformUniforms' wvp, wv, normal),
+// sixteen floats each.
+constexpr int kDrawMatrixUnit = 2 * kMaxStages;
+constexpr size_t kDrawMatrixFloats = 48;
 
 // The `const int` and `#define` lines every generated shader starts with,
 // from the tables above and in gl_blocks.h.
@@ -67,6 +76,7 @@ enum FragmentFlags : uint8_t {
 enum VertexKeyFlags : uint8_t {
     kVkPreTransformed = 1 << 0,
     kVkLighting = 1 << 1,
+    kVkDrawMatrices = 1 << 2,  // the transform per draw of a merged draw, not from uniforms
 };
 
 // The texture bound to a stage, as the fragment stage samples it.

@@ -1,7 +1,9 @@
 // State calls of the OpenGL device: render states, texture stage states,
 // textures, transforms, material, lights and the vertex source. They only
-// record the value and mark what must be re-sent at the next draw.
+// record the value and mark what must be re-sent at the next draw; a change
+// first draws the queued draws, which were made under the old value.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/d3d8/d3d8_defaults.h"
 #include "platform/d3d8/gl_device.h"
@@ -26,6 +28,7 @@ HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (UINT(state) >= D3DRS_MAX) return D3DERR_INVALIDCALL;
     DWORD& slot = state_.rs[state];
     if (slot == value) return D3D_OK;
+    Flush();
     slot = value;
     dirty_ |= RenderStateDirt(state);
     return D3D_OK;
@@ -41,6 +44,7 @@ HRESULT GlDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE typ
     if (stage >= kMaxStages || UINT(type) >= D3DTSS_MAX) return D3DERR_INVALIDCALL;
     DWORD& slot = state_.tss[stage][type];
     if (slot == value) return D3D_OK;
+    Flush();
     slot = value;
     dirty_ |= StageStateDirt(stage, type);
     return D3D_OK;
@@ -60,6 +64,7 @@ HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* pTexture) {
     }
     GlBaseTex*& slot = state_.textures[stage];
     if (slot == tex) return D3D_OK;
+    Flush();
     GLenum oldTarget = slot ? slot->Store().target : 0;
     if (tex) tex->Ref().Bind();
     if (slot) slot->Ref().Unbind();
@@ -76,6 +81,9 @@ HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture8* pTexture) {
 HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* pMatrix) {
     if (!pMatrix) return D3DERR_INVALIDCALL;
     Mat4 m = FromD3D(*pMatrix);
+    // Queued draws keep the world matrix they were made under (gl_batch.h);
+    // every other matrix is shared by them.
+    if (state != D3DTS_WORLD) Flush();
     switch (static_cast<DWORD>(state)) {
     case D3DTS_WORLD:
         state_.world = m;
@@ -106,6 +114,8 @@ HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) { return D3DER
 
 HRESULT GlDevice::SetMaterial(const D3DMATERIAL8* pMaterial) {
     if (!pMaterial) return D3DERR_INVALIDCALL;
+    if (std::memcmp(&state_.material, pMaterial, sizeof *pMaterial) == 0) return D3D_OK;
+    Flush();
     state_.material = *pMaterial;
     dirty_ |= kDirtyMaterial;
     return D3D_OK;
@@ -114,6 +124,7 @@ HRESULT GlDevice::SetMaterial(const D3DMATERIAL8* pMaterial) {
 HRESULT GlDevice::SetLight(DWORD index, const D3DLIGHT8* pLight) {
     if (!pLight) return D3DERR_INVALIDCALL;
     if (pLight->Type < D3DLIGHT_POINT || pLight->Type > D3DLIGHT_DIRECTIONAL) return D3DERR_INVALIDCALL;
+    Flush();
     LightSlot& slot = state_.lights[index];
     slot.light = *pLight;
     if (slot.enabled) dirty_ |= kDirtyLights;
@@ -132,6 +143,7 @@ HRESULT GlDevice::LightEnable(DWORD index, BOOL enable) {
     }
     bool on = enable != FALSE;
     if (it->second.enabled != on) {
+        Flush();
         it->second.enabled = on;
         dirty_ |= kDirtyLights;
     }
@@ -145,6 +157,7 @@ HRESULT GlDevice::SetVertexShader(DWORD handle) {
     // Only flexible vertex formats: no position means no usable format.
     if ((handle & D3DFVF_POSITION_MASK) == 0) return D3DERR_INVALIDCALL;
     if (state_.fvf == handle) return D3D_OK;
+    Flush();
     state_.fvf = handle;
     layout_ = FvfLayout::From(handle);
     // Flags, fog source, coordinate sizes and the program all follow the format.
@@ -156,6 +169,8 @@ HRESULT GlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* pStreamDa
     if (stream != 0) return pStreamData ? D3DERR_INVALIDCALL : D3D_OK;
     auto* vb = static_cast<GlVertexBuffer*>(pStreamData);
     if (vb && vb->Device() != this) return D3DERR_INVALIDCALL;
+    if (vb == state_.stream && stride == state_.stride) return D3D_OK;
+    Flush();
     if (vb) vb->Bind();
     if (state_.stream) state_.stream->Unbind();
     state_.stream = vb;
@@ -166,6 +181,8 @@ HRESULT GlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* pStreamDa
 HRESULT GlDevice::SetIndices(IDirect3DIndexBuffer8* pIndexData, UINT baseVertexIndex) {
     auto* ib = static_cast<GlIndexBuffer*>(pIndexData);
     if (ib && ib->Device() != this) return D3DERR_INVALIDCALL;
+    if (ib == state_.indices && baseVertexIndex == state_.baseVertex) return D3D_OK;
+    Flush();
     if (ib) ib->Bind();
     if (state_.indices) state_.indices->Unbind();
     state_.indices = ib;

@@ -7,6 +7,7 @@ set(VT_D3D8_GLSL
   present_fragment.glsl
   present_vertex.glsl
   vertex_colours.glsl
+  vertex_draw_matrices.glsl
   vertex_head.glsl
   vertex_lighting.glsl
   vertex_pretransformed.glsl
