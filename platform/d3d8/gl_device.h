@@ -18,6 +18,7 @@
 #include "platform/d3d8/gl_batch.h"
 #include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_shader.h"
+#include "platform/d3d8/gl_variants.h"
 #include "platform/d3d8/host.h"
 
 namespace vt::d3d8 {
@@ -262,6 +263,7 @@ struct GlShadow {
 };
 
 class GlDirect3D;
+struct WarmUpKit;
 
 class GlDevice final : public IDirect3DDevice8 {
 public:
@@ -322,6 +324,7 @@ public:
     // Host side
     void MakeCurrent();
     DeviceStats stats;
+    const std::vector<std::string>& RecordedVariants() const { return variants_.recorded; }
     HRESULT ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
     // A texture or surface is being destroyed: forget GL bindings of it.
     void ForgetTexture(GLuint name);
@@ -354,7 +357,13 @@ private:
     int ActiveStages() const;
     FragmentKey MakeFragmentKey() const;
     VertexKey MakeVertexKey(int stages) const;
-    void PrecompileCommon();
+    // Draw-state combinations (gl_variants.cpp) and the warm-up (gl_warmup.cpp).
+    VariantKey CurrentVariant(D3DPRIMITIVETYPE type) const;
+    DrawRecipe CurrentRecipe(D3DPRIMITIVETYPE type) const;
+    void NoteVariant(D3DPRIMITIVETYPE type);  // last step of PrepareDraw
+    bool ApplyRecipe(const DrawRecipe& r, WarmUpKit& kit);
+    void PrecompileCommon(const std::vector<DrawRecipe>& recipes, WarmUpKit& kit);
+    void WarmUp();
     void SetViewportInternal(const D3DVIEWPORT8& vp);
     GLuint SamplerFor(int stage, bool cube);
     void DrawPresentQuad();
@@ -393,6 +402,8 @@ private:
     FvfLayout layout_;
     int activeStages_ = 1;
     bool lastPoints_ = false;
+    VariantLog variants_;
+    bool warmUp_ = false;  // at the first Present
 
     // Draws held back to go to GL together (gl_batch.h).
     DrawBatch batch_;

@@ -14,12 +14,21 @@ namespace vt::d3d8 {
 namespace {
 
 PresentMode g_presentMode = PresentMode::Window;
+bool g_warmUp = false;
+bool g_recordVariants = false;
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
 }  // namespace
 
 void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
+void SetWarmUp(bool on) { g_warmUp = on; }
+void SetVariantRecording(bool on) { g_recordVariants = on; }
+
+std::vector<std::string> RecordedVariants(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->RecordedVariants() : std::vector<std::string>{};
+}
 
 DeviceStats GetStats(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -115,6 +124,8 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 
     auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
+    device->warmUp_ = g_warmUp;
+    device->variants_.recording = g_recordVariants;
     if (!device->Init()) {
         device->Release();
         return D3DERR_NOTAVAILABLE;
@@ -219,7 +230,6 @@ bool GlDevice::Init() {
 
     shaders_.Build();
     if (!ShaderSet::BuildPresent(presentProgram_)) return false;
-    PrecompileCommon();
     stats.programsBuilt = shaders_.ProgramCount();
 
     state_.colorTarget = backBuffer_.get();
@@ -245,64 +255,6 @@ bool GlDevice::Init() {
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | (depthBuffer_ ? GL_DEPTH_BUFFER_BIT : 0));
     return glGetError() == GL_NO_ERROR;
-}
-
-// Builds, during creation, the fragment programs of the stage set-ups that
-// 2D overlays, textured and environment-mapped geometry use, with and
-// without fog, so drawing rarely has to compile anything.
-void GlDevice::PrecompileCommon() {
-    struct Setup {
-        DWORD cop, ca1, ca2, aop, aa1, aa2;
-        TexKind tex;
-    };
-    const Setup setups[] = {
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTex2D},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTex2D},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTexCube},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
-        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, kTex2D},
-        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, kTexCube},
-    };
-    // Vertex side: pre-transformed; and lit or unlit with stored
-    // coordinates, camera-space reflection (COUNT3) or normals (COUNT2).
-    VertexKey screen0, screen1, unlit0;
-    screen0.flags = kVkPreTransformed;
-    screen1 = screen0;
-    screen1.stages = 1;
-    std::vector<VertexKey> world1;
-    for (uint8_t lighting : {uint8_t(0), uint8_t(kVkLighting)}) {
-        for (uint8_t gen : {TexGen(kTcPassThru, 0), TexGen(kTcReflection, 3), TexGen(kTcCameraNormal, 2)}) {
-            VertexKey k;
-            k.flags = lighting;
-            k.stages = 1;
-            k.gen[0] = gen;
-            world1.push_back(k);
-        }
-    }
-    for (uint8_t flags : {uint8_t(0), uint8_t(kFkFog)}) {
-        FragmentKey none;
-        none.flags = flags;
-        shaders_.Precompile(screen0, none);
-        shaders_.Precompile(unlit0, none);
-        for (const Setup& u : setups) {
-            FragmentKey k;
-            k.flags = flags;
-            k.stages = 1;
-            StageKey& s = k.stage[0];
-            s.colorOp = uint8_t(u.cop);
-            s.colorArg[0] = uint8_t(u.ca1);
-            s.colorArg[1] = uint8_t(u.ca2);
-            s.colorArg[2] = uint8_t(D3DTA_CURRENT);
-            s.alphaOp = uint8_t(u.aop);
-            s.alphaArg[0] = uint8_t(u.aa1);
-            s.alphaArg[1] = uint8_t(u.aa2);
-            s.alphaArg[2] = uint8_t(D3DTA_CURRENT);
-            s.texType = u.tex;
-            shaders_.Precompile(screen1, k);
-            for (const VertexKey& v : world1) shaders_.Precompile(v, k);
-        }
-    }
 }
 
 GlDevice::~GlDevice() {

@@ -173,6 +173,7 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
         }
     }
     VT_CHECK_GL("vertex and index buffers");
+    NoteVariant(type);
     return D3D_OK;
 }
 

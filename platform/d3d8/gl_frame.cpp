@@ -338,6 +338,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     if (stats.presents == 0) vt::win32::TraceStep("loading frame presented");
     if (stats.presents == 1) vt::win32::TraceStep("first frame presented");
     ++stats.presents;
+    if (stats.presents == 1 && warmUp_) WarmUp();  // the loading picture stays up meanwhile
     return D3D_OK;
 }
 

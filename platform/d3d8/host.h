@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/d3d8/d3d8.h"
@@ -29,8 +30,24 @@ struct DeviceStats {
     uint64_t glDraws = 0;           // OpenGL draw calls, the device's own passes included
     uint64_t fullscreenPasses = 0;  // the device's whole-picture copies and passes (Present)
     uint64_t programsBuilt = 0;     // GL programs compiled and linked for drawing
+    uint64_t variantsBuilt = 0;     // draws of a state combination the device had not drawn before
 };
 DeviceStats GetStats(IDirect3DDevice8* device);
+
+// Warm-up: right after its first Present (the loading picture), a device
+// draws each state combination of the list built into the library once,
+// offscreen, so that the GL driver builds its code for them before the
+// show's first frame rather than in the middle of a scene. Off unless
+// asked for; applies to devices created afterwards.
+void SetWarmUp(bool on);
+// Tests: the list warm-ups draw from now on, in the recorded form, instead
+// of the built-in one (empty: the built-in one again).
+void SetWarmUpList(const std::string& text);
+
+// Recording that list: a device created afterwards keeps one line for each
+// state combination the show's draws meet (the warm-up's own draws aside).
+void SetVariantRecording(bool on);
+std::vector<std::string> RecordedVariants(IDirect3DDevice8* device);
 
 // Tests: Direct3DCreate8 returns what `factory` makes instead of the OpenGL
 // layer (an empty function restores it), so device creation can be refused.

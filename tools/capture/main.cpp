@@ -3,6 +3,7 @@
 // two captures are identical.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -85,6 +86,24 @@ void PrintLoaded()
     std::fflush(stdout);
 }
 
+// The recorded combinations, sorted, under a header saying where they came from.
+bool WriteVariants(const std::string& path, std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    std::ofstream out(path);
+    out << "# Draw-state combinations the show draws, one a line, recorded from a run by\n"
+           "# platform/d3d8/warmup/record.sh; the device draws each once while the\n"
+           "# loading picture is up. Generated: re-record rather than edit.\n";
+    for (const std::string& line : lines)
+        out << line << '\n';
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "vantorel-capture: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -111,6 +130,7 @@ int main(int argc, char** argv)
     options.videoFile = Absolute(options.videoFile);
     options.statsFile = Absolute(options.statsFile);
     options.loadingFile = Absolute(options.loadingFile);
+    options.variantsFile = Absolute(options.variantsFile);
     std::error_code ec;
     if (!options.at.empty())
         fs::create_directories(options.outDir, ec);
@@ -126,7 +146,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.statsFile.c_str());
             return 1;
         }
-        capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built\n";
+        capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built,variants_built\n";
     }
 
     vt::win32::SetHeadless(true);
@@ -134,6 +154,8 @@ int main(int argc, char** argv)
     vt::win32::SetClockSeconds(0.0);
     vt::fmod::SetVirtualTime(true);
     vt::d3d8::SetPresentMode(vt::d3d8::PresentMode::Offscreen);
+    vt::d3d8::SetWarmUp(options.warmUp);
+    vt::d3d8::SetVariantRecording(!options.variantsFile.empty());
 
     if (FAILED(StartUp())) {
         ShutDown();
@@ -171,11 +193,12 @@ int main(int argc, char** argv)
             auto delta = [&](uint64_t vt::d3d8::DeviceStats::*field) {
                 return (unsigned long long)(after.*field - before.*field);
             };
-            char row[160];
-            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu,%llu,%llu,%llu\n", frame.t,
+            char row[192];
+            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu,%llu,%llu,%llu,%llu\n", frame.t,
                           SceneIndexAt(g_fShowTime) + 1, ms, delta(&vt::d3d8::DeviceStats::drawCalls),
                           delta(&vt::d3d8::DeviceStats::glDraws), delta(&vt::d3d8::DeviceStats::fullscreenPasses),
-                          delta(&vt::d3d8::DeviceStats::programsBuilt));
+                          delta(&vt::d3d8::DeviceStats::programsBuilt),
+                          delta(&vt::d3d8::DeviceStats::variantsBuilt));
             capture.stats << row;
         }
         if (frame.isAt) {
@@ -202,6 +225,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vantorel-capture: the show ended before every --at frame was rendered\n");
         capture.failures++;
     }
+    if (!options.variantsFile.empty() && !WriteVariants(options.variantsFile, vt::d3d8::RecordedVariants(g_pd3dDevice)))
+        capture.failures++;
     const double musicStart = vt::fmod::PlayStartClock();
     ShutDown();
     vt::win32::Shutdown();

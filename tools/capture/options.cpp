@@ -14,6 +14,7 @@ const char* UsageText()
 {
     return "usage: vantorel-capture [--media DIR] [--fps F] [--at T]... [--out DIR] [--until T]\n"
            "                        [--video FILE] [--stats FILE] [--loading FILE] [--load-only]\n"
+           "                        [--record-variants FILE] [--no-warmup]\n"
            "  --media DIR   folder holding data/ and intro.mp3 (default: the working directory)\n"
            "  --fps F       frames per second of show time (default 60)\n"
            "  --at T        also render show time T exactly and save OUT/frame_TTTT.TTT.png\n"
@@ -22,12 +23,16 @@ const char* UsageText()
            "                last --at when only --at and --loading are given)\n"
            "  --video FILE  encode every frame with the music into FILE (ffmpeg)\n"
            "  --stats FILE  one CSV row per frame: time, scene, milliseconds, draw calls, OpenGL\n"
-           "                draws, full-picture passes, programs built\n"
+           "                draws, full-picture passes, programs built, draw-state combinations\n"
+           "                first drawn (the driver builds code for each)\n"
            "  --loading FILE  save the frame shown while the media load as PNG (alone, it\n"
            "                renders no show frame)\n"
            "  --load-only   load the media, print a line saying so and what music loaded,\n"
            "                release it all and exit; no show frame (not with --at, --until,\n"
-           "                --video or --stats)\n";
+           "                --video or --stats)\n"
+           "  --record-variants FILE  write each draw-state combination the show drew, one a\n"
+           "                line (the device's warm-up list, platform/d3d8/warmup/variants.txt)\n"
+           "  --no-warmup   skip the device's warm-up while the loading frame is up\n";
 }
 
 // A finite number, the whole argument.
@@ -58,7 +63,10 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         double number = 0.0;
         if (arg == "--load-only") {
             options.loadOnly = true;
-        } else if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading") {
+        } else if (arg == "--no-warmup") {
+            options.warmUp = false;
+        } else if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading" ||
+                   arg == "--record-variants") {
             if (!value(v))
                 return std::nullopt;
             if (*v == '\0') {
@@ -69,7 +77,8 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
                                   : arg == "--out"   ? &options.outDir
                                   : arg == "--video" ? &options.videoFile
                                   : arg == "--stats" ? &options.statsFile
-                                                     : &options.loadingFile;
+                                  : arg == "--loading" ? &options.loadingFile
+                                                     : &options.variantsFile;
             *target = v;
         } else if (arg == "--fps" || arg == "--at" || arg == "--until") {
             if (!value(v))

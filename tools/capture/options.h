@@ -17,6 +17,8 @@ struct Options {
     std::string statsFile;
     std::string loadingFile;  // the frame presented while loading, as PNG
     bool loadOnly = false;    // stop once the media are loaded
+    std::string variantsFile;  // the draw-state combinations met, as the warm-up list's lines
+    bool warmUp = true;        // the device's warm-up after the loading frame
 };
 
 // Parses argv; on failure returns nullopt and sets `error` to one line.
