@@ -68,6 +68,7 @@ bool DrawBatch::Add(const DrawRange& r, const Mat4& world, bool worldMatters) {
         worlds_.push_back(world);
         return true;
     case BatchShape::VertexSlots:
+        if (ranges_.size() >= kMaxSlotDraws) return false;
         if (!newWorld) {
             if (SharesVertices(r, slots_.back())) return false;
             ranges_.push_back(r);

@@ -47,8 +47,11 @@ inline bool SameMatrix(const Mat4& a, const Mat4& b) { return std::memcmp(&a, &b
 
 class DrawBatch {
 public:
-    // Draws one batch holds at most (and the largest matrix index a vertex carries).
+    // Draws one batch holds at most (and the largest matrix index a vertex
+    // carries); a VertexSlots batch, whose joining draws are checked against
+    // every draw in it, holds fewer.
     static constexpr size_t kMaxDraws = 4096;
+    static constexpr size_t kMaxSlotDraws = 256;
 
     BatchShape Shape() const { return shape_; }
     bool Empty() const { return shape_ == BatchShape::Empty; }
