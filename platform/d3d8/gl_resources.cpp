@@ -6,6 +6,7 @@
 // locked and goes to GL at Unlock; a level locked once (an image loaded)
 // then drops its copy, and one locked again keeps it.
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "platform/d3d8/gl_device.h"
@@ -79,15 +80,31 @@ GLenum FaceTarget(const TexStore& s, UINT face) {
     return s.target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : GL_TEXTURE_2D;
 }
 
+bool HasTextureStorage() {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, GLuint(i)));
+        if (e && std::strcmp(e, "GL_ARB_texture_storage") == 0) return true;
+    }
+    return false;
+}
+
 // Creates GL storage and the per-level surfaces of a texture.
 void CreateStorage(GlDevice* device, TexStore& s, RefBase* owner) {
     glActiveTexture(kScratchUnit);
     glGenTextures(1, &s.name);
     glBindTexture(s.target, s.name);
-    for (UINT face = 0; face < s.faces; ++face)
-        for (UINT level = 0; level < s.levels; ++level)
-            glTexImage2D(FaceTarget(s, face), level, InternalFormat(s.format), s.LevelWidth(level),
-                         s.LevelHeight(level), 0, UploadFormat(s.format), UploadType(s.format), nullptr);
+    // The whole chain at once: level by level, a driver may hold each level
+    // apart until the first draw and then copy them all into one block.
+    if (HasTextureStorage()) {
+        glTexStorage2D(s.target, GLsizei(s.levels), InternalFormat(s.format), GLsizei(s.width), GLsizei(s.height));
+    } else {
+        for (UINT face = 0; face < s.faces; ++face)
+            for (UINT level = 0; level < s.levels; ++level)
+                glTexImage2D(FaceTarget(s, face), level, InternalFormat(s.format), s.LevelWidth(level),
+                             s.LevelHeight(level), 0, UploadFormat(s.format), UploadType(s.format), nullptr);
+    }
     glTexParameteri(s.target, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(s.target, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(s.levels) - 1);
     // Sampling state comes from sampler objects; these only matter for FBO use.
