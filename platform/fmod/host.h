@@ -20,9 +20,11 @@ bool IsInitialised();
 // negative while nothing has been started.
 double PlayStartClock();
 
-// The decoded music of the loaded sample (interleaved stereo 16-bit at the
-// file's rate), empty when none is loaded.
-const std::vector<int16_t>& DecodedSamples();
+// The music of the last loaded sample decoded whole (interleaved stereo
+// 16-bit at the file's rate; the sound layer itself never holds it whole),
+// empty when none is loaded; its length in frames, and its rate.
+std::vector<int16_t> DecodedSamples();
+size_t DecodedFrames();
 int DecodedRate();
 
 // Spectrum of interleaved stereo samples ending at frame `endFrame`: the

@@ -1,6 +1,6 @@
-// FSOUND_ on SDL2 audio: samples are decoded whole at load time, one plays
-// at a time through the device callback, and the spectrum is taken from the
-// decoded music at the play position.
+// FSOUND_ on SDL2 audio: samples are checked by one whole decode at load
+// time and decoded again as they play, one at a time, through the device
+// callback; the spectrum is taken from the frames before the play position.
 //
 // Play position: with a device, the frames the callback has handed over;
 // in virtual time, (win32 clock - start clock) * rate, so that offline
@@ -23,7 +23,10 @@
 #include "platform/win32/paths.h"
 
 struct FSOUND_SAMPLE {
-    vt::fmod::detail::Pcm pcm;
+    vt::fmod::detail::Music music;
+    // What plays and what the spectrum reads, decoded as it goes. With a
+    // device, used only with the device locked (the callback decodes).
+    std::unique_ptr<vt::fmod::detail::Mp3Stream> stream;
 };
 
 struct FSOUND_DSPUNIT {
@@ -63,8 +66,6 @@ Sound& S() {
     return sound;
 }
 
-const std::vector<int16_t> kNoSamples;
-
 // Device callback: the next stretch of the music, silence after its end.
 void Feed(void* userdata, Uint8* stream, int len) {
     auto* s = static_cast<Sound*>(userdata);
@@ -72,13 +73,7 @@ void Feed(void* userdata, Uint8* stream, int len) {
     const size_t frames = static_cast<size_t>(len) / (2 * sizeof(int16_t));
     std::fill(out, out + 2 * frames, int16_t{0});
     if (!s->playing) return;
-    const std::vector<int16_t>& music = s->playing->pcm.stereo;
-    const size_t total = music.size() / 2;
-    const size_t pos = static_cast<size_t>(s->consumed.load());
-    if (pos < total) {
-        const size_t n = std::min(frames, total - pos);
-        std::copy_n(music.data() + 2 * pos, 2 * n, out);
-    }
+    s->playing->stream->Read(s->consumed.load(), frames, out);
     s->consumed += static_cast<int64_t>(frames);
 }
 
@@ -145,7 +140,7 @@ int64_t PlayPosition(const Sound& s) {
     if (s.virtualNow) {
         // floor((clock - start) * rate), nudged so that exact frame times
         // are not lost to rounding just below the integer.
-        const double frames = (win32::ClockSeconds() - s.startClock) * s.playing->pcm.rate;
+        const double frames = (win32::ClockSeconds() - s.startClock) * s.playing->music.rate;
         return static_cast<int64_t>(std::floor(frames + 1e-6));
     }
     return s.consumed.load();
@@ -159,14 +154,23 @@ double PlayStartClock() { return S().startClock; }
 
 bool IsInitialised() { return S().initialised; }
 
-const std::vector<int16_t>& DecodedSamples() {
+std::vector<int16_t> DecodedSamples() {
     const Sound& s = S();
-    return s.samples.empty() ? kNoSamples : s.samples.back()->pcm.stereo;
+    if (s.samples.empty()) return {};
+    const detail::Music& music = s.samples.back()->music;
+    std::vector<int16_t> out(2 * music.frames);
+    detail::Mp3Stream(music).Read(0, music.frames, out.data());
+    return out;
+}
+
+size_t DecodedFrames() {
+    const Sound& s = S();
+    return s.samples.empty() ? 0 : s.samples.back()->music.frames;
 }
 
 int DecodedRate() {
     const Sound& s = S();
-    return s.samples.empty() ? 0 : s.samples.back()->pcm.rate;
+    return s.samples.empty() ? 0 : s.samples.back()->music.rate;
 }
 
 }  // namespace vt::fmod
@@ -212,7 +216,8 @@ void FSOUND_Close() {
 FSOUND_SAMPLE* FSOUND_Sample_Load(int, const char* nameOrData, unsigned int, int) {
     if (!nameOrData) return nullptr;
     auto sample = std::make_unique<FSOUND_SAMPLE>();
-    if (!detail::DecodeMp3(vt::win32::HostPath(nameOrData), &sample->pcm)) return nullptr;
+    if (!detail::LoadMp3(vt::win32::HostPath(nameOrData), &sample->music)) return nullptr;
+    sample->stream = std::make_unique<detail::Mp3Stream>(sample->music);
     S().samples.push_back(std::move(sample));
     return S().samples.back().get();
 }
@@ -223,7 +228,7 @@ int FSOUND_PlaySound(int, FSOUND_SAMPLE* sample) {
     if (s.virtualNow) {
         s.playing = sample;
     } else {
-        if (sample->pcm.rate != s.deviceRate && !OpenDevice(s, sample->pcm.rate)) {
+        if (sample->music.rate != s.deviceRate && !OpenDevice(s, sample->music.rate)) {
             s.playing = nullptr;
             return -1;
         }
@@ -250,10 +255,15 @@ float* FSOUND_DSP_GetSpectrum() {
     const int64_t end = s.fft.active ? PlayPosition(s) : -1;
     const FSOUND_SAMPLE* sample = end >= 0 ? s.playing : nullptr;
     if (sample == s.bandsSample && end == s.bandsEnd) return s.bands;
-    const size_t total = sample ? sample->pcm.stereo.size() / 2 : 0;
+    const size_t total = sample ? sample->music.frames : 0;
     if (sample && static_cast<uint64_t>(end) < total + 2 * FSOUND_SPECTRUM_BANDS) {
-        const auto& music = sample->pcm.stereo;
-        ComputeSpectrum(music.data(), music.size() / 2, static_cast<size_t>(end), s.bands);
+        // The transform's window: the frames just before the position.
+        constexpr size_t kWindow = 2 * FSOUND_SPECTRUM_BANDS;
+        int16_t window[2 * kWindow];
+        if (s.device) SDL_LockAudioDevice(s.device);
+        sample->stream->Read(end - static_cast<int64_t>(kWindow), kWindow, window);
+        if (s.device) SDL_UnlockAudioDevice(s.device);
+        ComputeSpectrum(window, kWindow, kWindow, s.bands);
     } else {
         std::fill(std::begin(s.bands), std::end(s.bands), 0.0f);  // nothing, or past the end
     }

@@ -77,7 +77,7 @@ struct Capture {
 // play (none when the file was missing or refused).
 void PrintLoaded()
 {
-    const size_t frames = vt::fmod::DecodedSamples().size() / 2;
+    const size_t frames = vt::fmod::DecodedFrames();
     const int rate = vt::fmod::DecodedRate();
     if (frames == 0 || rate <= 0)
         std::printf("loaded; music: none\n");
