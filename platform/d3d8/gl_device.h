@@ -367,6 +367,7 @@ private:
     void SetViewportInternal(const D3DVIEWPORT8& vp);
     GLuint SamplerFor(int stage, bool cube);
     void DrawPresentQuad();
+    void DrawPresentTriangle(int x, int y, int width, int height);  // through the gamma lookup, scaled
     void RestoreBackBuffer();  // copies the presented picture back when the back buffer is stale
 
     GlDirect3D* d3d_;

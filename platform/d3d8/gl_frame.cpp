@@ -252,9 +252,22 @@ void GlDevice::DrawPresentQuad() {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    glViewport((w - dw) / 2, (h - dh) / 2, dw, dh);
-    glDepthRange(0.0, 1.0);
+    if (lutIdentity_ && dw == w && dh == h && w == int(bw) && h == int(bh)) {
+        // Nothing to scale or change: a flipped copy, about half a textured pass here.
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
+        glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        ++stats.fullscreenPasses;
+    } else {
+        DrawPresentTriangle((w - dw) / 2, (h - dh) / 2, dw, dh);
+    }
+    // Everything above bypassed the shadow copy: start it afresh.
+    gl_ = GlShadow{};
+    dirty_ |= kDirtyFixed | kDirtySamplers | kDirtyTarget;
+}
 
+void GlDevice::DrawPresentTriangle(int x, int y, int width, int height) {
+    glViewport(x, y, width, height);
+    glDepthRange(0.0, 1.0);
     shaders_.Unbind();
     glUseProgram(presentProgram_.program);
     // An identity ramp changes no value: the lookup is skipped.
@@ -285,10 +298,6 @@ void GlDevice::DrawPresentQuad() {
     glBindVertexArray(vao_);
     glUseProgram(0);
     VT_CHECK_GL("Present");
-
-    // Everything above bypassed the shadow copy: start it afresh.
-    gl_ = GlShadow{};
-    dirty_ |= kDirtyFixed | kDirtySamplers | kDirtyTarget;
 }
 
 void GlDevice::RestoreBackBuffer() {
