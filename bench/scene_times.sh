@@ -10,9 +10,10 @@
 # VT_MEDIA names another media folder (default BUILD/media).
 #
 # Per scene: frames, median / 95th / 99th percentile / worst milliseconds in
-# RenderFrame (Present included), the most OpenGL draws and full-picture
-# passes in one frame, the show's own draw calls, and whether the scene is
-# within budget (99th percentile <= 16.7 ms and median <= 12 ms).
+# RenderFrame (Present included), the most OpenGL draws, full-picture
+# passes of the device and layers of the show spanning their whole target
+# in one frame, the show's own draw calls, and whether the scene is within
+# budget (99th percentile <= 16.7 ms and median <= 12 ms).
 set -euo pipefail
 
 readonly kBudgetP99=16.7 kBudgetMedian=12 kStall=33
@@ -37,6 +38,7 @@ summarise() {
       if (col("gl_draws") + 0 > gl[s]) gl[s] = col("gl_draws") + 0
       if (col("passes") + 0 > ps[s]) ps[s] = col("passes") + 0
       if (col("draw_calls") + 0 > dc[s]) dc[s] = col("draw_calls") + 0
+      if (col("layers") + 0 > ly[s]) ly[s] = col("layers") + 0
       # The first row follows the loading frame; what it builds is built mid-show too.
       programs += col("programs_built"); variants += col("variants_built")
       if (col("ms") + 0 > stall) { slow++; slowList = slowList sprintf(" %.0f@%.2fs", col("ms"), col("time")) }
@@ -44,7 +46,7 @@ summarise() {
     }
     END {
       if (bad) exit 1
-      printf "%-5s %6s %7s %7s %7s %7s %8s %6s %6s  %s\n", "scene", "frames", "median", "p95", "p99", "worst", "gl_draws", "passes", "draws", "budget"
+      printf "%-5s %6s %7s %7s %7s %7s %8s %6s %6s %6s  %s\n", "scene", "frames", "median", "p95", "p99", "worst", "gl_draws", "passes", "layers", "draws", "budget"
       for (s = 0; s <= 10; s++) {
         if (!(s in seen)) continue
         m = n[s]
@@ -54,7 +56,7 @@ summarise() {
         med = v[rank(0.5, m)]; p95 = v[rank(0.95, m)]; p99 = v[rank(0.99, m)]
         ok = (p99 <= p99max && med <= medmax) ? "ok" : "OVER"
         if (ok == "OVER") over++
-        printf "%-5d %6d %7.1f %7.1f %7.1f %7.1f %8s %6s %6s  %s\n", s, m, med, p95, p99, v[m], count("gl_draws", gl[s]), count("passes", ps[s]), count("draw_calls", dc[s]), ok
+        printf "%-5d %6d %7.1f %7.1f %7.1f %7.1f %8s %6s %6s %6s  %s\n", s, m, med, p95, p99, v[m], count("gl_draws", gl[s]), count("passes", ps[s]), count("layers", ly[s]), count("draw_calls", dc[s]), ok
       }
       printf "frames over %d ms: %d of %d%s\n", stall, slow, frames, slowList
       if ("programs_built" in at) printf "programs built after loading: %d\n", programs

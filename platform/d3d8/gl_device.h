@@ -369,6 +369,7 @@ private:
     void DrawPresentQuad();
     void DrawPresentTriangle(int x, int y, int width, int height);  // through the gamma lookup, scaled
     void RestoreBackBuffer();  // copies the presented picture back when the back buffer is stale
+    void CountFullscreenLayer(UINT lo, UINT hi);  // stream vertices [lo, hi) spanning the whole target?
 
     GlDirect3D* d3d_;
     SDL_Window* window_;

@@ -210,6 +210,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
     r.lo = startVertex;
     r.hi = startVertex + VertexCount(type, primitiveCount);
     ++stats.drawCalls;
+    CountFullscreenLayer(r.lo, r.hi);
     return QueueDraw(r);
 }
 

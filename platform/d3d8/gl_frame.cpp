@@ -5,6 +5,7 @@
 // memory row 0, as Direct3D does; Present flips it for the window.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/d3d8/gl_device.h"
 #include "platform/win32/trace.h"
@@ -298,6 +299,24 @@ void GlDevice::DrawPresentTriangle(int x, int y, int width, int height) {
     glBindVertexArray(vao_);
     glUseProgram(0);
     VT_CHECK_GL("Present");
+}
+
+void GlDevice::CountFullscreenLayer(UINT lo, UINT hi) {
+    if ((state_.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZRHW || !state_.stream) return;
+    const std::vector<uint8_t>& data = state_.stream->buf.shadow;
+    float x0 = 1e30f, y0 = 1e30f, x1 = -1e30f, y1 = -1e30f;
+    for (UINT v = lo; v < hi; ++v) {
+        float xy[2];
+        std::memcpy(xy, data.data() + size_t(v) * state_.stride, sizeof xy);
+        x0 = std::min(x0, xy[0]);
+        y0 = std::min(y0, xy[1]);
+        x1 = std::max(x1, xy[0]);
+        y1 = std::max(y1, xy[1]);
+    }
+    const D3DSURFACE_DESC& t = state_.colorTarget->desc;
+    // Within a pixel of every edge (quads are often offset by half a pixel).
+    if (x0 <= 1.0f && y0 <= 1.0f && x1 >= float(t.Width) - 1.0f && y1 >= float(t.Height) - 1.0f)
+        ++stats.fullscreenLayers;
 }
 
 void GlDevice::RestoreBackBuffer() {

@@ -30,6 +30,7 @@ struct DeviceStats {
     uint64_t glDraws = 0;           // OpenGL draw calls, the device's own passes included
     uint64_t fullscreenPasses = 0;  // the device's whole-picture copies and passes (Present)
     uint64_t programsBuilt = 0;     // GL programs compiled and linked for drawing
+    uint64_t fullscreenLayers = 0;  // the show's draws of pre-transformed vertices spanning their whole target
     uint64_t variantsBuilt = 0;     // draws of a state combination the device had not drawn before
 };
 DeviceStats GetStats(IDirect3DDevice8* device);

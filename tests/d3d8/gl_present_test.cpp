@@ -128,6 +128,33 @@ TEST_F(PresentTest, DrawingIntoATextureFirstStillFindsTheOldPictureAfterwards) {
     rt->Release();
 }
 
+TEST_F(PresentTest, LayersSpanningTheWholeTargetAreCounted) {
+    PlainState();
+    struct Case {
+        const char* name;
+        std::vector<TLVertex> quad;
+        uint64_t layers;
+    };
+    const Case cases[] = {
+        {"the whole target", Quad(0, 0, 64, 48, 0xffffffff), 1},
+        {"offset by half a pixel", Quad(-0.5f, -0.5f, 63.5f, 47.5f, 0xffffffff), 1},
+        {"larger than the target", Quad(-10, -10, 100, 100, 0xffffffff), 1},
+        {"the left half", Quad(0, 0, 32, 48, 0xffffffff), 0},
+        {"short of the bottom", Quad(0, 0, 64, 40, 0xffffffff), 0},
+    };
+    for (const Case& c : cases) {
+        const uint64_t before = GetStats(dev_).fullscreenLayers;
+        ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, c.quad), D3D_OK);
+        EXPECT_EQ(GetStats(dev_).fullscreenLayers - before, c.layers) << c.name;
+    }
+    // Transformed vertices are the scene, not a layer, wherever they land.
+    const std::vector<LitVertex> big = {{-1, -1, 0.5f, 0, 0, -1, 0xffffffff}, {1, -1, 0.5f, 0, 0, -1, 0xffffffff},
+                                        {1, 1, 0.5f, 0, 0, -1, 0xffffffff}, {-1, 1, 0.5f, 0, 0, -1, 0xffffffff}};
+    const uint64_t before = GetStats(dev_).fullscreenLayers;
+    ASSERT_EQ(Draw(D3DPT_TRIANGLEFAN, big, kFvfLit), D3D_OK);
+    EXPECT_EQ(GetStats(dev_).fullscreenLayers, before);
+}
+
 // A device presenting into a real window (SDL's offscreen driver keeps the
 // window's pixels readable after the swap).
 class WindowPresentTest : public ::testing::Test {

@@ -146,7 +146,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.statsFile.c_str());
             return 1;
         }
-        capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built,variants_built\n";
+        capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built,variants_built,layers\n";
     }
 
     vt::win32::SetHeadless(true);
@@ -194,11 +194,12 @@ int main(int argc, char** argv)
                 return (unsigned long long)(after.*field - before.*field);
             };
             char row[192];
-            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu,%llu,%llu,%llu,%llu\n", frame.t,
+            std::snprintf(row, sizeof(row), "%.6f,%d,%.3f,%llu,%llu,%llu,%llu,%llu,%llu\n", frame.t,
                           SceneIndexAt(g_fShowTime) + 1, ms, delta(&vt::d3d8::DeviceStats::drawCalls),
                           delta(&vt::d3d8::DeviceStats::glDraws), delta(&vt::d3d8::DeviceStats::fullscreenPasses),
                           delta(&vt::d3d8::DeviceStats::programsBuilt),
-                          delta(&vt::d3d8::DeviceStats::variantsBuilt));
+                          delta(&vt::d3d8::DeviceStats::variantsBuilt),
+                          delta(&vt::d3d8::DeviceStats::fullscreenLayers));
             capture.stats << row;
         }
         if (frame.isAt) {
