@@ -41,7 +41,11 @@ summarise() {
       if (col("layers") + 0 > ly[s]) ly[s] = col("layers") + 0
       # The first row follows the loading frame; what it builds is built mid-show too.
       programs += col("programs_built"); variants += col("variants_built")
-      if (col("ms") + 0 > stall) { slow++; slowList = slowList sprintf(" %.0f@%.2fs", col("ms"), col("time")) }
+      if (col("ms") + 0 > stall) {
+        slow++
+        if (slow <= 20) slowList = slowList sprintf(" %.0f@%.2fs", col("ms"), col("time"))
+        else if (slow == 21) slowList = slowList " ..."
+      }
       frames++
     }
     END {
