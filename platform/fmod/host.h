@@ -16,6 +16,12 @@ void SetVirtualTime(bool virtualTime);
 // Whether FSOUND_Init has run and FSOUND_Close has not since.
 bool IsInitialised();
 
+// With virtual time no sound device consumes the music, so nothing decodes it
+// as it plays: call this once a frame, after setting the clock, to decode up
+// to the play position as a device would have. Otherwise the first spectrum
+// read after minutes of music decodes all of them in that one frame.
+void AdvanceVirtualPlayback();
+
 // Seconds on the win32 clock at which FSOUND_PlaySound started the music;
 // negative while nothing has been started.
 double PlayStartClock();

