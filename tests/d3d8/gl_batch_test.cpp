@@ -12,13 +12,6 @@
 namespace vt::d3d8::test {
 namespace {
 
-// A column of the 64 x 48 screen in clip coordinates (identity transforms),
-// as a four-vertex fan facing the viewer.
-std::vector<LitVertex> Column(int column, D3DCOLOR c) {
-    const float x0 = -1.0f + 0.5f * float(column), x1 = x0 + 0.5f;
-    return {{x0, 1, 0.5f, 0, 0, -1, c}, {x1, 1, 0.5f, 0, 0, -1, c}, {x1, -1, 0.5f, 0, 0, -1, c},
-            {x0, -1, 0.5f, 0, 0, -1, c}};
-}
 
 void WriteVb(IDirect3DVertexBuffer8* vb, const void* data, size_t bytes) {
     BYTE* p = nullptr;
@@ -103,8 +96,8 @@ protected:
         dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
         dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff808080);
         dev_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-        dev_->SetRenderState(D3DRS_FOGSTART, F2DW(0.0f));
-        dev_->SetRenderState(D3DRS_FOGEND, F2DW(1.5f));
+        dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+        dev_->SetRenderState(D3DRS_FOGEND, FtoDW(1.5f));
     }
 
     IDirect3DVertexBuffer8* vb_ = nullptr;

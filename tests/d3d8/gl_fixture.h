@@ -47,10 +47,12 @@ inline D3DMATRIX Mat(std::initializer_list<float> v) {
     return m;
 }
 inline D3DMATRIX IdentityMatrix() { return Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}); }
-inline DWORD F2DW(float f) {
-    DWORD d;
-    std::memcpy(&d, &f, 4);
-    return d;
+// Untransformed and lit: column k (0..3) of the 64 x 48 screen in clip
+// coordinates (identity transforms), as a four-vertex fan facing the viewer.
+inline std::vector<LitVertex> Column(int column, D3DCOLOR c) {
+    const float x0 = -1.0f + 0.5f * float(column), x1 = x0 + 0.5f;
+    return {{x0, 1, 0.5f, 0, 0, -1, c}, {x1, 1, 0.5f, 0, 0, -1, c}, {x1, -1, 0.5f, 0, 0, -1, c},
+            {x0, -1, 0.5f, 0, 0, -1, c}};
 }
 
 // A rectangle as a four-corner fan: top-left, top-right, bottom-right, bottom-left.

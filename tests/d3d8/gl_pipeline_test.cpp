@@ -163,8 +163,8 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
     dev_->SetTransform(D3DTS_PROJECTION, &proj);
     dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
     dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
-    dev_->SetRenderState(D3DRS_FOGSTART, F2DW(20.0f));
-    dev_->SetRenderState(D3DRS_FOGEND, F2DW(80.0f));
+    dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(20.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, FtoDW(80.0f));
     struct Case {
         DWORD mode;
         float density, depth;
@@ -178,9 +178,9 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
     };
     for (const Case& c : cases) {
         dev_->SetRenderState(D3DRS_FOGVERTEXMODE, c.mode);
-        dev_->SetRenderState(D3DRS_FOGDENSITY, F2DW(c.density));
+        dev_->SetRenderState(D3DRS_FOGDENSITY, FtoDW(c.density));
         dev_->SetRenderState(D3DRS_RANGEFOGENABLE, c.range);
-        dev_->SetRenderState(D3DRS_FOGEND, F2DW(c.range ? 180.5f : 80.0f));
+        dev_->SetRenderState(D3DRS_FOGEND, FtoDW(c.range ? 180.5f : 80.0f));
         dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
         Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, c.depth, 100.0f), kFvfLit);
         Read();
@@ -191,8 +191,8 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
 
     // Table (pixel) fog with an affine projection works on depth 0..1.
     dev_->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    dev_->SetRenderState(D3DRS_FOGSTART, F2DW(0.0f));
-    dev_->SetRenderState(D3DRS_FOGEND, F2DW(1.0f));
+    dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, FtoDW(1.0f));
     dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
     Draw(D3DPT_TRIANGLELIST, CentreTriangle(0, 0, -1, 0xffffffff, 50.0f, 100.0f), kFvfLit);
     Read();

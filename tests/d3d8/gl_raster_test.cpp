@@ -44,7 +44,7 @@ TEST_F(Raster, LinesAndPointsStayOnTheirPixels) {
     std::vector<TLVertex> lines = {{2, 10, 0.5f, 1, 0xffff0000, 0, 0}, {30, 10, 0.5f, 1, 0xffff0000, 0, 0},
                                    {40, 2, 0.5f, 1, 0xff00ff00, 0, 0}, {40, 20, 0.5f, 1, 0xff00ff00, 0, 0}};
     ASSERT_EQ(DrawTL(D3DPT_LINELIST, lines), D3D_OK);
-    dev_->SetRenderState(D3DRS_POINTSIZE, F2DW(4.0f));
+    dev_->SetRenderState(D3DRS_POINTSIZE, FtoDW(4.0f));
     std::vector<TLVertex> pt = {{20.0f, 30.0f, 0.5f, 1, 0xff0000ff, 0, 0}};
     ASSERT_EQ(DrawTL(D3DPT_POINTLIST, pt), D3D_OK);
     Read();

@@ -9,13 +9,6 @@
 namespace vt::d3d8::test {
 namespace {
 
-// Untransformed, lit: a column of the screen in clip coordinates (identity
-// transforms), facing the viewer.
-std::vector<LitVertex> Column(int column, D3DCOLOR c) {
-    const float x0 = -1.0f + 0.5f * float(column), x1 = x0 + 0.5f;
-    return {{x0, 1, 0.5f, 0, 0, -1, c}, {x1, 1, 0.5f, 0, 0, -1, c}, {x1, -1, 0.5f, 0, 0, -1, c},
-            {x0, -1, 0.5f, 0, 0, -1, c}};
-}
 
 class StateChange : public GlDeviceTest {
 protected:
@@ -140,8 +133,8 @@ TEST_F(StateChange, PixelValuesAndFog) {
     dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
     dev_->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    dev_->SetRenderState(D3DRS_FOGSTART, F2DW(0.0f));
-    dev_->SetRenderState(D3DRS_FOGEND, F2DW(0.25f));
+    dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, FtoDW(0.25f));
     dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
     EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(2, 0xffffffff), kFvfLit), D3D_OK);
     dev_->SetRenderState(D3DRS_FOGCOLOR, 0xffffff00);
