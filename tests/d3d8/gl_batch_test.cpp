@@ -29,16 +29,8 @@ D3DMATRIX Placed(float turn, float scale, float x, float y, float z) {
     return Mat({c, s, 0, 0, -s, c, 0, 0, 0, 0, scale, 0, x, y, z, 1});
 }
 
-class Batching : public GlDeviceTest {
+class Batching : public ClipSpaceTest {
 protected:
-    void SetUp() override {
-        GlDeviceTest::SetUp();
-        PlainState();
-        const D3DMATRIX id = IdentityMatrix();
-        dev_->SetTransform(D3DTS_WORLD, &id);
-        dev_->SetTransform(D3DTS_VIEW, &id);
-        dev_->SetTransform(D3DTS_PROJECTION, &id);
-    }
     void TearDown() override {
         if (dev_) {
             dev_->SetStreamSource(0, nullptr, 0);
@@ -65,9 +57,6 @@ protected:
         dev_->SetIndices(ib_, 0);
     }
     uint64_t GlDraws() const { return GetStats(dev_).glDraws; }
-    ::testing::AssertionResult ColumnIs(int column, RGB c) {
-        return RegionIs(16 * column + 2, 2, 16 * column + 14, kH - 2, c, 2);
-    }
     // Draws nothing and changes no pixel, but changes a state: what is
     // queued goes to GL now.
     void Separate() {

@@ -93,4 +93,22 @@ protected:
 #endif
 };
 
+// Plain state and identity transforms: untransformed vertices are in clip
+// coordinates, so Column(k) covers screen column k, x in [16k, 16k + 16).
+class ClipSpaceTest : public GlDeviceTest {
+protected:
+    void SetUp() override {
+        GlDeviceTest::SetUp();
+        PlainState();
+        const D3DMATRIX id = IdentityMatrix();
+        dev_->SetTransform(D3DTS_WORLD, &id);
+        dev_->SetTransform(D3DTS_VIEW, &id);
+        dev_->SetTransform(D3DTS_PROJECTION, &id);
+    }
+    // The inside of a column, away from its edges.
+    ::testing::AssertionResult ColumnIs(int column, RGB c) {
+        return RegionIs(16 * column + 2, 2, 16 * column + 14, kH - 2, c, 2);
+    }
+};
+
 }  // namespace vt::d3d8::test

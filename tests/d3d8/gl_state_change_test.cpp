@@ -9,21 +9,8 @@
 namespace vt::d3d8::test {
 namespace {
 
-
-class StateChange : public GlDeviceTest {
+class StateChange : public ClipSpaceTest {
 protected:
-    void SetUp() override {
-        GlDeviceTest::SetUp();
-        PlainState();
-        const D3DMATRIX id = IdentityMatrix();
-        dev_->SetTransform(D3DTS_WORLD, &id);
-        dev_->SetTransform(D3DTS_VIEW, &id);
-        dev_->SetTransform(D3DTS_PROJECTION, &id);
-    }
-    // Screen column k is x in [16k, 16k + 16); its inside, away from the edges.
-    ::testing::AssertionResult ColumnIs(int column, RGB c) {
-        return RegionIs(16 * column + 2, 2, 16 * column + 14, kH - 2, c, 2);
-    }
     void LitByMaterial() {
         dev_->SetRenderState(D3DRS_LIGHTING, TRUE);
         dev_->SetRenderState(D3DRS_COLORVERTEX, FALSE);
