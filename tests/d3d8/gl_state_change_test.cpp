@@ -17,6 +17,17 @@ protected:
         dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     }
+    // Light 0, set and on: red, directional, shining along the view (onto
+    // the columns, whose normals face the viewer).
+    D3DLIGHT8 RedLightAlongView() {
+        D3DLIGHT8 light{};
+        light.Type = D3DLIGHT_DIRECTIONAL;
+        light.Direction = {0, 0, 1};
+        light.Diffuse = {1, 0, 0, 1};
+        dev_->SetLight(0, &light);
+        dev_->LightEnable(0, TRUE);
+        return light;
+    }
     static D3DMATERIAL8 Emissive(float r, float g, float b) {
         D3DMATERIAL8 m{};
         m.Diffuse = {1, 1, 1, 1};
@@ -77,12 +88,7 @@ TEST_F(StateChange, LightsAndTheirSwitch) {
     LitByMaterial();
     D3DMATERIAL8 white = Emissive(0, 0, 0);
     dev_->SetMaterial(&white);
-    D3DLIGHT8 light{};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Direction = {0, 0, 1};
-    light.Diffuse = {1, 0, 0, 1};
-    dev_->SetLight(0, &light);
-    dev_->LightEnable(0, TRUE);
+    D3DLIGHT8 light = RedLightAlongView();
     EXPECT_EQ(Draw(D3DPT_TRIANGLEFAN, Column(0, 0), kFvfLit), D3D_OK);
     light.Diffuse = {0, 1, 0, 1};
     dev_->SetLight(0, &light);
@@ -189,12 +195,7 @@ TEST_F(StateChange, BlocksSetOnceOutliveTheUniformBufferFillingUp) {
     LitByMaterial();
     D3DMATERIAL8 m = Emissive(0, 0, 1);
     dev_->SetMaterial(&m);
-    D3DLIGHT8 light{};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Direction = {0, 0, 1};
-    light.Diffuse = {1, 0, 0, 1};
-    dev_->SetLight(0, &light);
-    dev_->LightEnable(0, TRUE);
+    RedLightAlongView();
     const std::vector<LitVertex> v = Column(0, 0);
     IDirect3DVertexBuffer8* vb = nullptr;
     ASSERT_EQ(dev_->CreateVertexBuffer(UINT(v.size() * sizeof(LitVertex)), 0, kFvfLit, D3DPOOL_MANAGED, &vb), D3D_OK);
