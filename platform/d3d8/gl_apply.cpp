@@ -291,12 +291,11 @@ void GlDevice::ApplyFixedState() {
 
 // Merged draws send the same three matrices per draw (gl_batch.cpp).
 void GlDevice::WorldTransform(const Mat4& world, float* wvp, float* wv, float* normal) const {
-    const D3DVIEWPORT8& vp = state_.viewport;
     Mat4 m = Mul(world, state_.view);
     // Clip-space fix-up: pixel centres at integers (a shift just under
-    // half a pixel), rows from the top (y negated), depth 0..w -> -w..w.
-    const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
-    const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
+    // half a stored pixel), rows from the top (y negated), depth 0..w -> -w..w.
+    const float sx = (63.0f / 64.0f) / float(vpStored_[2]);
+    const float sy = (63.0f / 64.0f) / float(vpStored_[3]);
     Mat4 fix{};
     fix.m[0][0] = 1.0f;
     fix.m[3][0] = sx;
@@ -316,13 +315,16 @@ void GlDevice::WorldTransform(const Mat4& world, float* wvp, float* wv, float* n
 // this version yet; the program must be bound.
 void GlDevice::ApplyTransform() {
     if (dirty_ & kDirtyTransform) {
-        const D3DVIEWPORT8& vp = state_.viewport;
         TransformUniforms& t = transform_;
         WorldTransform(state_.world, t.wvp, t.wv, t.normal);
-        const float sx = (63.0f / 64.0f) / float(vp.Width ? vp.Width : 1);
-        const float sy = (63.0f / 64.0f) / float(vp.Height ? vp.Height : 1);
-        PutRgba(t.viewport, float(vp.X), float(vp.Y), 2.0f / float(vp.Width ? vp.Width : 1),
-                2.0f / float(vp.Height ? vp.Height : 1));
+        const float w = float(vpStored_[2]), h = float(vpStored_[3]);
+        const float sx = (63.0f / 64.0f) / w;
+        const float sy = (63.0f / 64.0f) / h;
+        // Pre-transformed positions are in the program's pixels: with kx
+        // stored pixels to one of them, x - vpX / kx times 2 kx / w covers the
+        // stored viewport exactly (at k = 1 these are X and 2 / width).
+        const float kx = float(ScaleX()), ky = float(ScaleY());
+        PutRgba(t.viewport, float(vpStored_[0]) / kx, float(vpStored_[1]) / ky, 2.0f * kx / w, 2.0f * ky / h);
         PutRgba(t.pixelShift, sx, sy, 0.0f, 0.0f);
         ++transformVersion_;
         dirty_ &= ~uint32_t(kDirtyTransform);
@@ -452,6 +454,7 @@ void GlDevice::UploadBlocks() {
         b.pointScaleB = DWtoF(rs[D3DRS_POINTSCALE_B]);
         b.pointScaleC = DWtoF(rs[D3DRS_POINTSCALE_C]);
         b.viewportHeight = float(vp.Height);
+        b.pixelScale = float(0.5 * (ScaleX() + ScaleY()));
         UploadBlock(kBlockVertexMode, b);
     }
 

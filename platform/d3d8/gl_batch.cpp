@@ -36,7 +36,7 @@ bool DrawBatch::SharesVertices(const DrawRange& r, int exceptSlot) const {
     return false;
 }
 
-bool DrawBatch::Add(const DrawRange& r, const Mat4& world, bool worldMatters) {
+bool DrawBatch::Add(const DrawRange& r, const Mat4& world, bool worldMatters, bool allowInstances) {
     if (shape_ == BatchShape::Empty) {
         shape_ = BatchShape::OneWorld;
         ranges_.assign(1, r);
@@ -54,7 +54,7 @@ bool DrawBatch::Add(const DrawRange& r, const Mat4& world, bool worldMatters) {
             slots_.push_back(0);
             return true;
         }
-        if (ranges_.size() == 1 && r.SameAs(head)) {
+        if (allowInstances && ranges_.size() == 1 && r.SameAs(head)) {
             shape_ = BatchShape::Instanced;
             worlds_.push_back(world);
             return true;
@@ -111,9 +111,11 @@ void DrawBatch::FillSlotData(std::vector<uint16_t>& out) const {
 
 HRESULT GlDevice::QueueDraw(const DrawRange& r) {
     const bool worldMatters = !layout_.rhw;
-    if (batch_.Add(r, state_.world, worldMatters)) return D3D_OK;
+    // Wide lines are drawn segment by segment, which an instanced draw cannot.
+    const bool instances = !DrawsWideLines(r.type);
+    if (batch_.Add(r, state_.world, worldMatters, instances)) return D3D_OK;
     Flush();
-    batch_.Add(r, state_.world, worldMatters);
+    batch_.Add(r, state_.world, worldMatters, instances);
     return D3D_OK;
 }
 
@@ -183,6 +185,11 @@ void GlDevice::SendDrawMatrices() {
 void GlDevice::DrawBatchNow() {
     const std::vector<DrawRange>& ranges = batch_.Ranges();
     const DrawRange& head = ranges.front();
+    MarkTargetDrawn();
+    if (DrawsWideLines(head.type)) {
+        DrawWideLines();
+        return;
+    }
     const GLenum mode = PrimitiveMode(head.type);
     const GLenum indexType = head.indexed && state_.indices->format == D3DFMT_INDEX32 ? GL_UNSIGNED_INT
                                                                                       : GL_UNSIGNED_SHORT;

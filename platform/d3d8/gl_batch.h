@@ -57,8 +57,9 @@ public:
     bool Empty() const { return shape_ == BatchShape::Empty; }
     // Adds a draw made under `world`; worldMatters is false when the vertices
     // are not transformed (pre-transformed). False: it cannot join; draw the
-    // batch, and the draw then starts a new one.
-    bool Add(const DrawRange& r, const Mat4& world, bool worldMatters);
+    // batch, and the draw then starts a new one. Without allowInstances a
+    // range drawn again never becomes an instanced draw.
+    bool Add(const DrawRange& r, const Mat4& world, bool worldMatters, bool allowInstances = true);
     void Clear();
 
     // The draws (Instanced: the one range), and the world matrices: the one

@@ -96,8 +96,10 @@ static_assert(sizeof(Std140Light) == 7 * 16, "a light is seven vec4 slots");
 
 // The per-draw values, by uniform name in the vertex programs: world * view
 // * projection * clip fix-up, world * view, the inverse transpose of world *
-// view, the viewport (x, y, 2 / width, 2 / height) and the pixel-centre shift
-// (x, y in clip units). A program is sent them when it draws after a change.
+// view, the viewport (x, y, 2 / width, 2 / height, so that a pre-transformed
+// position maps onto the stored viewport) and the pixel-centre shift (x, y in
+// clip units; z, w: the offset of one copy of a wide line, otherwise zero). A
+// program is sent them when it draws after a change.
 #define VT_TRANSFORM_UNIFORMS(X)       \
     X(wvp, "uWVP", 16)                 \
     X(wv, "uWV", 16)                   \
@@ -140,8 +142,9 @@ struct VertexModeBlock {
     float pointScaleA;
     float pointScaleB;
     float pointScaleC;
-    float viewportHeight;
-    int32_t pad_[3];
+    float viewportHeight;  // in the program's pixels
+    float pixelScale;      // stored pixels to one of the program's (point sizes)
+    int32_t pad_[2];
 };
 static_assert(sizeof(VertexModeBlock) == 3 * 16, "vertex mode block layout");
 

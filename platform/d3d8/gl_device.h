@@ -35,7 +35,8 @@ struct TexStore {
     D3DFORMAT format = D3DFMT_A8R8G8B8;
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_MANAGED;
-    UINT width = 0, height = 0, levels = 0, faces = 1;
+    UINT width = 0, height = 0, levels = 0, faces = 1;  // as the program asked
+    UINT glWidth = 0, glHeight = 0;  // level 0 as stored: scaled for render targets
     // Per face and level: CPU copy and dirty flag. The copy exists only
     // while a level is locked, or for good once it has been locked twice
     // (a level written again and again); otherwise GL holds the only copy.
@@ -46,11 +47,14 @@ struct TexStore {
     std::vector<uint8_t> lockCount;  // locks so far, up to 2
     GlDevice* device = nullptr;
     bool anyDirty = false;
+    bool unresolved = false;  // a surface's multisampled copy was drawn since its last resolve
     GLint baseLevel = 0;  // GL_TEXTURE_BASE_LEVEL currently set (MAXMIPLEVEL)
     std::vector<std::unique_ptr<GlSurface>> surfaces;  // face * levels + level
 
     UINT LevelWidth(UINT level) const { return width >> level ? width >> level : 1; }
     UINT LevelHeight(UINT level) const { return height >> level ? height >> level : 1; }
+    UINT GlLevelWidth(UINT level) const { return glWidth >> level ? glWidth >> level : 1; }
+    UINT GlLevelHeight(UINT level) const { return glHeight >> level ? glHeight >> level : 1; }
     UINT BytesPerPixel() const { return format == D3DFMT_R5G6B5 ? 2 : 4; }
     size_t Index(UINT face, UINT level) const { return face * levels + level; }
     void Upload();  // pushes dirty levels not locked to GL
@@ -82,11 +86,14 @@ public:
     void UnbindRef();
 
     Kind kind;
-    D3DSURFACE_DESC desc;
+    D3DSURFACE_DESC desc;      // the sizes the program asked for
+    UINT glWidth = 0, glHeight = 0;  // as stored: desc's times the device's scale
     GLuint texture = 0;        // colour: the GL texture holding it
     GLenum texTarget = 0;      // GL_TEXTURE_2D or a cube face target
     GLint level = 0;
-    GLuint renderbuffer = 0;   // depth surfaces
+    GLuint renderbuffer = 0;   // depth surfaces (multisampled when the device is)
+    GLuint multisampled = 0;   // colour under multisampling: the renderbuffer drawn into
+    bool unresolved = false;   // `multisampled` was drawn since it was last resolved into `texture`
     TexStore* store = nullptr; // texture levels: the container's storage
 
 private:
@@ -324,6 +331,8 @@ public:
     // Host side
     void MakeCurrent();
     DeviceStats stats;
+    float RenderScale() const { return scale_; }
+    int Multisample() const { return samples_; }
     const std::vector<std::string>& RecordedVariants() const { return variants_.recorded; }
     HRESULT ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
     // A texture or surface is being destroyed: forget GL bindings of it.
@@ -335,6 +344,7 @@ public:
 
 private:
     friend class GlDirect3D;
+    friend struct WarmUpKit;
     void SetDefaultState();
     void ApplyTarget();              // binds the FBO for the current targets
     bool TargetHasDepth() const { return state_.depthTarget != nullptr; }
@@ -365,6 +375,24 @@ private:
     void PrecompileCommon(const std::vector<DrawRecipe>& recipes, WarmUpKit& kit);
     void WarmUp();
     void SetViewportInternal(const D3DVIEWPORT8& vp);
+    // Internal resolution and multisampling (gl_targets.cpp).
+    UINT ScaledSize(UINT size, GLint largest) const;  // a stored side for a side the program asked for
+    void AllocateDepth(GlSurface& s);                 // the renderbuffer of a depth surface, at its stored size
+    GLuint ColorAttachment(GlSurface& c);            // multisampled copy made on first use
+    void Resolve(GlSurface& s);                      // the multisampled copy into the texture, if drawn since
+    void ResolveTexture(TexStore& st);                // every surface of a texture about to be sampled
+    void MarkTargetDrawn();                           // the current colour target needs a resolve
+    // The current target's stored pixels per pixel the program counts, across and down.
+    double ScaleX() const { return double(state_.colorTarget->glWidth) / state_.colorTarget->desc.Width; }
+    double ScaleY() const { return double(state_.colorTarget->glHeight) / state_.colorTarget->desc.Height; }
+    // A horizontal or vertical position in the program's pixels, in stored ones:
+    // edges shared by two rectangles stay shared.
+    GLint ScaledX(double x) const;
+    GLint ScaledY(double y) const;
+    // Wide lines (gl_wide_lines.cpp): copies a line is drawn in, one stored pixel apart.
+    int LineCopies() const;
+    bool DrawsWideLines(D3DPRIMITIVETYPE type) const;
+    void DrawWideLines();
     GLuint SamplerFor(int stage, bool cube);
     void DrawPresentQuad();
     void DrawPresentTriangle(int x, int y, int width, int height);  // through the gamma lookup, scaled
@@ -416,6 +444,15 @@ private:
     std::vector<GLint> drawFirst_;
     std::vector<GLsizei> drawCount_;
     std::vector<const void*> drawOffset_;
+
+    // Internal resolution (k) and samples, fixed at creation.
+    float scale_ = 1.0f;
+    int samples_ = 0;
+    GLint maxTextureSize_ = 0, maxRenderbufferSize_ = 0;
+    GLint vpStored_[4] = {};  // the viewport in stored pixels (x, y, width, height)
+    GLuint resolveFbo_[2] = {};  // read and draw framebuffers of a resolve
+    GLuint wideLineIndices_ = 0;
+    std::vector<GLuint> wideLineData_;
 
     D3DGAMMARAMP ramp_{};
     bool rampSet_ = false;

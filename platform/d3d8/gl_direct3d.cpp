@@ -1,5 +1,8 @@
 // Entry of the Direct3D 8 layer on OpenGL: Direct3DCreate8, the adapter
 // object, device creation and destruction, and the host-side controls.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -16,6 +19,8 @@ namespace {
 PresentMode g_presentMode = PresentMode::Window;
 bool g_warmUp = false;
 bool g_recordVariants = false;
+float g_renderScale = 1.0f;
+int g_multisample = 0;
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
@@ -24,6 +29,44 @@ bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_L
 void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
+
+void SetRenderScale(float k) { g_renderScale = std::isnan(k) ? 1.0f : std::clamp(k, 1.0f, 8.0f); }
+
+float GetRenderScale(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->RenderScale() : 1.0f;
+}
+
+void SetMultisample(int samples) { g_multisample = samples <= 1 ? 0 : samples < 4 ? 2 : samples < 8 ? 4 : 8; }
+
+int GetMultisample(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->Multisample() : 0;
+}
+
+bool IsSoftwareRendererName(const std::string& glRenderer) {
+    std::string name = glRenderer;
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+        if (name.find(software) != std::string::npos) return true;
+    return false;
+}
+
+bool IsSoftwareRenderer(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    if (!d) return false;
+    d->MakeCurrent();
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return name && IsSoftwareRendererName(name);
+}
+
+float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer, int pictureWidth,
+                      int pictureHeight) {
+    if (softwareRenderer || displayWidth <= 0 || displayHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
+        return 1.0f;
+    const double k = std::min(double(displayWidth) / pictureWidth, double(displayHeight) / pictureHeight);
+    return float(std::clamp(k, 1.0, 8.0));
+}
 
 std::vector<std::string> RecordedVariants(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -125,6 +168,8 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
 
     auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
     device->warmUp_ = g_warmUp;
+    device->scale_ = g_renderScale;
+    device->samples_ = g_multisample;
     device->variants_.recording = g_recordVariants;
     if (!device->Init()) {
         device->Release();
@@ -151,10 +196,23 @@ GlDevice::GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLCo
 
 bool GlDevice::Init() {
     MakeCurrent();
-    const GLsizei w = GLsizei(params_.BackBufferWidth), h = GLsizei(params_.BackBufferHeight);
-    GLint maxRb = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRb);
-    if (w > maxRb || h > maxRb) return false;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbufferSize_);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
+    const GLint largest = std::min(maxRenderbufferSize_, maxTextureSize_);
+    if (GLint(params_.BackBufferWidth) > largest || GLint(params_.BackBufferHeight) > largest) return false;
+    // The scale the back buffer can take, and the samples the driver offers.
+    scale_ = std::min({scale_, float(largest) / float(params_.BackBufferWidth),
+                       float(largest) / float(params_.BackBufferHeight)});
+    scale_ = std::max(scale_, 1.0f);
+    if (samples_ > 0) {
+        GLint maxSamples = 0;
+        glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+        while (samples_ > maxSamples) samples_ /= 2;
+        if (samples_ < 2) samples_ = 0;
+    }
+    const UINT storedWidth = ScaledSize(params_.BackBufferWidth, largest);
+    const UINT storedHeight = ScaledSize(params_.BackBufferHeight, largest);
+    const GLsizei w = GLsizei(storedWidth), h = GLsizei(storedHeight);
 
     glGenVertexArrays(1, &vao_);
     glGenVertexArrays(1, &presentVao_);
@@ -170,6 +228,8 @@ bool GlDevice::Init() {
     bd.Size = bd.Width * bd.Height * 4;
     backBuffer_ = std::make_unique<GlSurface>(this, nullptr, GlSurface::Kind::BackBuffer, bd);
     backBuffer_->BindRef();  // owned by the device for its whole life
+    backBuffer_->glWidth = storedWidth;
+    backBuffer_->glHeight = storedHeight;
     glActiveTexture(GL_TEXTURE0 + 31);
     glGenTextures(1, &backBuffer_->texture);
     backBuffer_->texTarget = GL_TEXTURE_2D;
@@ -202,11 +262,9 @@ bool GlDevice::Init() {
         dd.Size = bd.Width * bd.Height * (dd.Format == D3DFMT_D24S8 ? 4 : 2);
         depthBuffer_ = std::make_unique<GlSurface>(this, nullptr, GlSurface::Kind::DepthBuffer, dd);
         depthBuffer_->BindRef();
-        glGenRenderbuffers(1, &depthBuffer_->renderbuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_->renderbuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, dd.Format == D3DFMT_D24S8 ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT16,
-                              w, h);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        depthBuffer_->glWidth = storedWidth;
+        depthBuffer_->glHeight = storedHeight;
+        AllocateDepth(*depthBuffer_);
     }
 
     auto makeFbo = [](GLuint tex) {
@@ -219,6 +277,7 @@ bool GlDevice::Init() {
     backFbo_ = makeFbo(backBuffer_->texture);
     presentedFbo_ = makeFbo(presentedTex_);
     glGenFramebuffers(1, &fbo_);
+    glGenFramebuffers(2, resolveFbo_);
 
     // The buffer the uniform blocks are written into (every block is dirty
     // until the first draw, which binds each of them).
@@ -254,6 +313,7 @@ bool GlDevice::Init() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | (depthBuffer_ ? GL_DEPTH_BUFFER_BIT : 0));
+    MarkTargetDrawn();
     return glGetError() == GL_NO_ERROR;
 }
 
@@ -275,8 +335,9 @@ GlDevice::~GlDevice() {
     for (auto& kv : samplers_) glDeleteSamplers(1, &kv.second);
     backBuffer_.reset();
     depthBuffer_.reset();
-    GLuint fbos[3] = {fbo_, backFbo_, presentedFbo_};
-    glDeleteFramebuffers(3, fbos);
+    GLuint fbos[5] = {fbo_, backFbo_, presentedFbo_, resolveFbo_[0], resolveFbo_[1]};
+    glDeleteFramebuffers(5, fbos);
+    if (wideLineIndices_) glDeleteBuffers(1, &wideLineIndices_);
     GLuint texs[2] = {presentedTex_, lutTex_};
     glDeleteTextures(2, texs);
     GLuint vaos[2] = {vao_, presentVao_};

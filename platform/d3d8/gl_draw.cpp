@@ -77,6 +77,7 @@ void GlDevice::ApplyTextures(int activeStages) {
         if (!tex) continue;
         TexStore& st = tex->Store();
         st.Upload();
+        ResolveTexture(st);  // a multisampled target drawn since it was last sampled
         const bool cube = st.target == GL_TEXTURE_CUBE_MAP;
         const int unit = cube ? kMaxStages + s : s;
         GLuint& boundName = cube ? gl_.unitCube[s] : gl_.unit2D[s];

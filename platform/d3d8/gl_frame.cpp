@@ -2,7 +2,9 @@
 // viewport, Present with its gamma lookup, and reading pictures back.
 //
 // Every target (back buffer and textures) is stored with its top row in
-// memory row 0, as Direct3D does; Present flips it for the window.
+// memory row 0, as Direct3D does; Present flips it for the window. Targets
+// are stored at the device's internal resolution: viewports and clear
+// rectangles are scaled here (gl_targets.cpp).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -48,7 +50,10 @@ void GlDevice::ApplyTarget() {
     if (state_.colorTarget == backBuffer_.get()) RestoreBackBuffer();
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     GlSurface* c = state_.colorTarget;
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, c->texTarget, c->texture, c->level);
+    if (const GLuint samples = ColorAttachment(*c))
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, samples);
+    else
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, c->texTarget, c->texture, c->level);
     GlSurface* d = state_.depthTarget;
     const bool stencil = d && d->desc.Format == D3DFMT_D24S8;
     // DEPTH_STENCIL names both attachments, so set it first and then the parts.
@@ -61,7 +66,11 @@ void GlDevice::ApplyTarget() {
 
 void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
     state_.viewport = vp;
-    GLint v[4] = {GLint(vp.X), GLint(vp.Y), GLint(vp.Width), GLint(vp.Height)};
+    // Scaled by its edges, so that viewports side by side still meet.
+    const GLint x0 = ScaledX(vp.X), y0 = ScaledY(vp.Y);
+    const GLint x1 = ScaledX(double(vp.X) + vp.Width), y1 = ScaledY(double(vp.Y) + vp.Height);
+    GLint v[4] = {x0, y0, std::max(x1 - x0, 1), std::max(y1 - y0, 1)};
+    std::copy(v, v + 4, vpStored_);
     if (!std::equal(v, v + 4, gl_.vp)) {
         glViewport(v[0], v[1], v[2], v[3]);
         std::copy(v, v + 4, gl_.vp);
@@ -149,7 +158,9 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         x1 = std::min(x1, vx1);
         y1 = std::min(y1, vy1);
         if (x1 <= x0 || y1 <= y0) return;
-        glScissor(x0, y0, x1 - x0, y1 - y0);
+        const GLint sx0 = ScaledX(x0), sy0 = ScaledY(y0), sx1 = ScaledX(x1), sy1 = ScaledY(y1);
+        if (sx1 <= sx0 || sy1 <= sy0) return;
+        glScissor(sx0, sy0, sx1 - sx0, sy1 - sy0);
         glClear(mask);
     };
     if (count == 0) {
@@ -158,6 +169,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         for (DWORD i = 0; i < count; ++i) clearRect(pRects[i].left, pRects[i].top, pRects[i].right, pRects[i].bottom);
     }
     glDisable(GL_SCISSOR_TEST);
+    if (flags & D3DCLEAR_TARGET) MarkTargetDrawn();
     VT_CHECK_GL("Clear");
     ++stats.clears;
     return D3D_OK;
@@ -245,7 +257,7 @@ void GlDevice::DrawPresentQuad() {
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     // Largest rectangle of the back buffer's shape, centred: black bars elsewhere.
-    const double bw = params_.BackBufferWidth, bh = params_.BackBufferHeight;
+    const double bw = backBuffer_->glWidth, bh = backBuffer_->glHeight;
     const double scale = std::min(w / bw, h / bh);
     const int dw = static_cast<int>(std::lround(bw * scale)), dh = static_cast<int>(std::lround(bh * scale));
     if (dw < w || dh < h) {
@@ -321,7 +333,7 @@ void GlDevice::CountFullscreenLayer(UINT lo, UINT hi) {
 
 void GlDevice::RestoreBackBuffer() {
     if (!backStale_) return;
-    const GLint w = GLint(params_.BackBufferWidth), h = GLint(params_.BackBufferHeight);
+    const GLint w = GLint(backBuffer_->glWidth), h = GLint(backBuffer_->glHeight);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, presentedFbo_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFbo_);
     glDisable(GL_SCISSOR_TEST);
@@ -336,7 +348,14 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     Flush();
     // Keep what is shown: later drawing must not change it. The back buffer's
     // texture becomes the presented one; a stale back buffer already is it.
-    if (!backStale_) {
+    // Multisampled, the samples keep the picture and the texture taking the
+    // presented one's place no longer holds it.
+    if (samples_ > 0) {
+        Resolve(*backBuffer_);
+        std::swap(presentedTex_, backBuffer_->texture);
+        std::swap(presentedFbo_, backFbo_);
+        backBuffer_->unresolved = true;
+    } else if (!backStale_) {
         std::swap(presentedTex_, backBuffer_->texture);
         std::swap(presentedFbo_, backFbo_);
         backStale_ = true;
@@ -374,8 +393,9 @@ HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& widt
     MakeCurrent();
     Flush();
     if (presented && !presentedValid_) return D3DERR_INVALIDCALL;
-    width = params_.BackBufferWidth;
-    height = params_.BackBufferHeight;
+    if (!presented) Resolve(*backBuffer_);
+    width = backBuffer_->glWidth;
+    height = backBuffer_->glHeight;
     rgb.resize(size_t(width) * height * 3);
     // A stale back buffer's picture is the presented one.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, presented || backStale_ ? presentedFbo_ : backFbo_);

@@ -4,7 +4,8 @@
 // Buffers keep a CPU copy: Lock hands it out, and the GL copy is refreshed
 // the next time a draw uses the buffer. A texture level gets a CPU copy when
 // locked and goes to GL at Unlock; a level locked once (an image loaded)
-// then drops its copy, and one locked again keeps it.
+// then drops its copy, and one locked again keeps it. Render-target
+// textures are stored at the device's internal resolution (gl_targets.cpp).
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -98,12 +99,12 @@ void CreateStorage(GlDevice* device, TexStore& s, RefBase* owner) {
     // The whole chain at once: level by level, a driver may hold each level
     // apart until the first draw and then copy them all into one block.
     if (HasTextureStorage()) {
-        glTexStorage2D(s.target, GLsizei(s.levels), InternalFormat(s.format), GLsizei(s.width), GLsizei(s.height));
+        glTexStorage2D(s.target, GLsizei(s.levels), InternalFormat(s.format), GLsizei(s.glWidth), GLsizei(s.glHeight));
     } else {
         for (UINT face = 0; face < s.faces; ++face)
             for (UINT level = 0; level < s.levels; ++level)
-                glTexImage2D(FaceTarget(s, face), level, InternalFormat(s.format), s.LevelWidth(level),
-                             s.LevelHeight(level), 0, UploadFormat(s.format), UploadType(s.format), nullptr);
+                glTexImage2D(FaceTarget(s, face), level, InternalFormat(s.format), s.GlLevelWidth(level),
+                             s.GlLevelHeight(level), 0, UploadFormat(s.format), UploadType(s.format), nullptr);
     }
     glTexParameteri(s.target, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(s.target, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(s.levels) - 1);
@@ -124,6 +125,8 @@ void CreateStorage(GlDevice* device, TexStore& s, RefBase* owner) {
     for (UINT face = 0; face < s.faces; ++face) {
         for (UINT level = 0; level < s.levels; ++level) {
             auto surf = std::make_unique<GlSurface>(device, owner, GlSurface::Kind::TextureLevel, LevelDesc(s, level));
+            surf->glWidth = s.GlLevelWidth(level);
+            surf->glHeight = s.GlLevelHeight(level);
             surf->texture = s.name;
             surf->texTarget = FaceTarget(s, face);
             surf->level = static_cast<GLint>(level);
@@ -239,6 +242,7 @@ GlSurface::GlSurface(GlDevice* device, RefBase* owner, Kind k, const D3DSURFACE_
 
 GlSurface::~GlSurface() {
     if (renderbuffer) glDeleteRenderbuffers(1, &renderbuffer);
+    if (multisampled) glDeleteRenderbuffers(1, &multisampled);
     // Back-buffer colour lives in its own texture.
     if (kind == Kind::BackBuffer && texture) glDeleteTextures(1, &texture);
 }
@@ -432,8 +436,8 @@ HRESULT MakeStore(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT format, D3
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     if (pool == D3DPOOL_SCRATCH && (usage & D3DUSAGE_RENDERTARGET)) return D3DERR_INVALIDCALL;
     UINT full = FullChain(w, h);
-    s.width = w;
-    s.height = h;
+    s.width = s.glWidth = w;
+    s.height = s.glHeight = h;
     s.levels = (levels == 0 || levels > full) ? full : levels;
     s.usage = usage;
     s.format = format;
@@ -451,6 +455,10 @@ HRESULT GlDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usag
     TexStore s;
     HRESULT hr = MakeStore(width, height, levels, usage, format, pool, s);
     if (FAILED(hr)) return hr;
+    if (usage & D3DUSAGE_RENDERTARGET) {
+        s.glWidth = ScaledSize(width, maxTextureSize_);
+        s.glHeight = ScaledSize(height, maxTextureSize_);
+    }
     s.target = GL_TEXTURE_2D;
     s.faces = 1;
     auto* t = new (std::nothrow) GlTexture(this, std::move(s));
@@ -467,6 +475,7 @@ HRESULT GlDevice::CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D
     TexStore s;
     HRESULT hr = MakeStore(edgeLength, edgeLength, levels, usage, format, pool, s);
     if (FAILED(hr)) return hr;
+    if (usage & D3DUSAGE_RENDERTARGET) s.glWidth = s.glHeight = ScaledSize(edgeLength, maxTextureSize_);
     s.target = GL_TEXTURE_CUBE_MAP;
     s.faces = 6;
     auto* t = new (std::nothrow) GlCubeTexture(this, std::move(s));

@@ -229,8 +229,10 @@ int PrimitiveClass(D3DPRIMITIVETYPE type) {
 uint8_t ShapeOf(const TexStore& st) {
     auto pot = [](UINT v) { return v != 0 && (v & (v - 1)) == 0; };
     uint8_t shape = 0;
-    if (pot(st.width)) shape |= kShapePotWidth;
-    if (pot(st.height)) shape |= kShapePotHeight;
+    // The sizes GL holds: a render target at the internal resolution may
+    // lose (or gain) a power-of-two side.
+    if (pot(st.glWidth)) shape |= kShapePotWidth;
+    if (pot(st.glHeight)) shape |= kShapePotHeight;
     if (st.levels > 1) shape |= kShapeMipmapped;
     if (st.baseLevel == 0) shape |= kShapeBaseZero;
     return shape;

@@ -82,11 +82,10 @@ struct WarmUpKit {
         d.Width = d.Height = kSide;
         d.Size = kSide * kSide * (f == D3DFMT_D24S8 ? 4 : 2);
         slot = std::make_unique<GlSurface>(device, nullptr, GlSurface::Kind::DepthBuffer, d);
-        glGenRenderbuffers(1, &slot->renderbuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, slot->renderbuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, f == D3DFMT_D24S8 ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT16,
-                              GLsizei(kSide), GLsizei(kSide));
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        // Scaled and multisampled as the show's own depth buffer is, so the
+        // driver builds the same code for it.
+        slot->glWidth = slot->glHeight = device->ScaledSize(kSide, device->maxRenderbufferSize_);
+        device->AllocateDepth(*slot);
         return slot.get();
     }
 

@@ -5,6 +5,8 @@
 //   ... render ...
 //   std::vector<uint8_t> rgb; UINT w, h;
 //   vt::d3d8::ReadBackBuffer(device, rgb, w, h);  // top row first, 3 bytes a pixel
+//
+// Every setter applies to devices created afterwards.
 #pragma once
 
 #include <cstdint>
@@ -54,10 +56,58 @@ std::vector<std::string> RecordedVariants(IDirect3DDevice8* device);
 // layer (an empty function restores it), so device creation can be refused.
 void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory);
 
-// The back buffer as it stands (before gamma), RGB, top row first.
+// Internal resolution. A device created afterwards stores the back buffer,
+// its depth buffer and every render-target texture (cube faces included) at
+// k times the width and height the program asked for, and scales what is
+// measured in pixels: viewports, clear rectangles, pre-transformed vertex
+// positions, the pixel-centre offset, point sizes and line widths (a line
+// is drawn round(k) pixels wide). The program still sees the sizes it asked
+// for everywhere: surface and level descriptions, viewports, the back
+// buffer's description. Textures it fills itself keep their size. A render
+// target cannot be locked, scaled or not (D3DERR_INVALIDCALL, as always).
+//
+//   vt::d3d8::SetRenderScale(2.0f);         // before CreateDevice
+//   ... create the device ...
+//   float k = vt::d3d8::GetRenderScale(device);  // what it really used
+//
+// k runs from 1 to 8 (values outside, or not a number, are brought to the
+// nearest end; 1 changes nothing). A device lowers it further so that the
+// back buffer fits the driver's largest texture and renderbuffer; a
+// render-target texture that would not fit is stored at the largest size
+// the driver takes.
+void SetRenderScale(float k);
+float GetRenderScale(IDirect3DDevice8* device);
+
+// Antialiasing: a device created afterwards draws into multisampled copies
+// of the back buffer, its depth buffer and the render-target textures, and
+// resolves a copy into the picture when it is sampled, read back or
+// presented (once after each change). 0 or 1: off; 2, 4 or 8 samples
+// (values between are rounded down, above 8 taken as 8). A driver that
+// offers fewer gets the most it offers; none at all leaves it off.
+void SetMultisample(int samples);
+// The samples a device draws with; 0 when multisampling is off.
+int GetMultisample(IDirect3DDevice8* device);
+
+// Whether the device draws with a software rasterizer (Mesa's llvmpipe,
+// softpipe or swrast), from the GL renderer's name.
+bool IsSoftwareRenderer(IDirect3DDevice8* device);
+bool IsSoftwareRendererName(const std::string& glRenderer);
+
+// The scale for "as sharp as the display": the largest k at which a
+// picture of pictureWidth x pictureHeight still fits the display (a 4:3
+// picture on a wide display fills its height: 2560 x 1440 gives 1.875),
+// never below 1 nor above 8; 1 on a software rasterizer, where every extra
+// pixel costs the processor. The picture's size defaults to the show's.
+float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer, int pictureWidth = 1024,
+                      int pictureHeight = 768);
+
+// The back buffer as it stands (before gamma), RGB, top row first, at the
+// size it is stored: k times the program's back buffer (2048 x 1536 for a
+// 1024 x 768 one at k = 2), multisampling resolved.
 HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
 
-// The picture the window last showed, after gamma (RGB, back-buffer size).
+// The picture the window last showed, after gamma (RGB, the stored
+// back-buffer size as for ReadBackBuffer).
 HRESULT ReadPresentedImage(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
 
 #ifndef NDEBUG

@@ -64,6 +64,7 @@ std::vector<Member> Members() {
         {kBlockVertexMode, "uPointScaleB", offsetof(VertexModeBlock, pointScaleB)},
         {kBlockVertexMode, "uPointScaleC", offsetof(VertexModeBlock, pointScaleC)},
         {kBlockVertexMode, "uViewportHeight", offsetof(VertexModeBlock, viewportHeight)},
+        {kBlockVertexMode, "uPixelScale", offsetof(VertexModeBlock, pixelScale)},
         {kBlockTexCoords, "uTexMatrix[0]", offsetof(TexCoordBlock, matrix)},
         {kBlockTexCoords, "uTexDimension[0]", offsetof(TexCoordBlock, dimension)},
         {kBlockFog, "uFogColor", offsetof(FogBlock, color)},

@@ -41,6 +41,7 @@ layout(std140) uniform VertexModeBlock {
     float uPointScaleB;
     float uPointScaleC;
     float uViewportHeight;
+    float uPixelScale;
 };
 
 layout(std140) uniform TexCoordBlock {

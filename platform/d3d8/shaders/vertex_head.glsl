@@ -4,7 +4,7 @@ uniform mat4 uWVP;
 uniform mat4 uWV;
 uniform mat4 uNormalMatrix;
 uniform vec4 uViewport;    // x, y, 2 / width, 2 / height
-uniform vec4 uPixelShift;  // x, y in clip units
+uniform vec4 uPixelShift;  // x, y in clip units; z, w: a wide line's copy offset
 
 layout(location = kAttrPosition) in vec4 aPos;
 layout(location = kAttrNormal) in vec3 aNormal;

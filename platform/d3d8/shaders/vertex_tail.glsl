@@ -1,3 +1,6 @@
+    // One copy of a wide line, moved by whole stored pixels (zero otherwise).
+    gl_Position.xy += uPixelShift.zw * gl_Position.w;
+
     diff = clamp(diff, 0.0, 1.0);
     specCol = clamp(specCol, 0.0, 1.0);
     vDiff = diff;
@@ -28,4 +31,4 @@
         float d = length(pc);
         ps = uViewportHeight * ps * sqrt(1.0 / max(uPointScaleA + uPointScaleB * d + uPointScaleC * d * d, 1e-20));
     }
-    gl_PointSize = max(clamp(ps, uPointSizeMin, uPointSizeMax), 1.0);
+    gl_PointSize = max(clamp(ps, uPointSizeMin, uPointSizeMax) * uPixelScale, 1.0);
