@@ -292,10 +292,10 @@ void GlDevice::ApplyFixedState() {
 // Merged draws send the same three matrices per draw (gl_batch.cpp).
 void GlDevice::WorldTransform(const Mat4& world, float* wvp, float* wv, float* normal) const {
     Mat4 m = Mul(world, state_.view);
-    // Clip-space fix-up: pixel centres at integers (a shift just under
-    // half a stored pixel), rows from the top (y negated), depth 0..w -> -w..w.
-    const float sx = (63.0f / 64.0f) / float(vpStored_[2]);
-    const float sy = (63.0f / 64.0f) / float(vpStored_[3]);
+    // Clip-space fix-up: pixel centres at integers, rows from the top (y
+    // negated), depth 0..w -> -w..w.
+    const float sx = PixelCentreShift() / float(vpStored_[2]);
+    const float sy = PixelCentreShift() / float(vpStored_[3]);
     Mat4 fix{};
     fix.m[0][0] = 1.0f;
     fix.m[3][0] = sx;
@@ -318,8 +318,8 @@ void GlDevice::ApplyTransform() {
         TransformUniforms& t = transform_;
         WorldTransform(state_.world, t.wvp, t.wv, t.normal);
         const float w = float(vpStored_[2]), h = float(vpStored_[3]);
-        const float sx = (63.0f / 64.0f) / w;
-        const float sy = (63.0f / 64.0f) / h;
+        const float sx = PixelCentreShift() / w;
+        const float sy = PixelCentreShift() / h;
         // Pre-transformed positions are in the program's pixels: with kx
         // stored pixels to one of them, x - vpX / kx times 2 kx / w covers the
         // stored viewport exactly (at k = 1 these are X and 2 / width).

@@ -111,8 +111,8 @@ void DrawBatch::FillSlotData(std::vector<uint16_t>& out) const {
 
 HRESULT GlDevice::QueueDraw(const DrawRange& r) {
     const bool worldMatters = !layout_.rhw;
-    // Wide lines are drawn segment by segment, which an instanced draw cannot.
-    const bool instances = !DrawsWideLines(r.type);
+    // Lines drawn in copies go segment by segment, which an instanced draw cannot.
+    const bool instances = !DrawsLinesInCopies(r.type);
     if (batch_.Add(r, state_.world, worldMatters, instances)) return D3D_OK;
     Flush();
     batch_.Add(r, state_.world, worldMatters, instances);
@@ -186,8 +186,8 @@ void GlDevice::DrawBatchNow() {
     const std::vector<DrawRange>& ranges = batch_.Ranges();
     const DrawRange& head = ranges.front();
     MarkTargetDrawn();
-    if (DrawsWideLines(head.type)) {
-        DrawWideLines();
+    if (DrawsLinesInCopies(head.type)) {
+        DrawLinesInCopies();
         return;
     }
     const GLenum mode = PrimitiveMode(head.type);

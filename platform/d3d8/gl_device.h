@@ -389,10 +389,19 @@ private:
     // edges shared by two rectangles stay shared.
     GLint ScaledX(double x) const;
     GLint ScaledY(double y) const;
-    // Wide lines (gl_wide_lines.cpp): copies a line is drawn in, one stored pixel apart.
+    // Twice the shift, in stored pixels, that puts pixel centres at integers:
+    // just under half a pixel, so that an edge at an integer misses the one
+    // sample of the pixel before it and covers the pixel after it, as
+    // Direct3D's rule does. Multisampled, a pixel's samples spread over it,
+    // and an edge at an integer stays on the pixels' border (no shift), so
+    // a rectangle at whole pixels covers the same pixels wholly.
+    float PixelCentreShift() const { return samples_ > 0 ? 0.0f : 63.0f / 64.0f; }
+    // Lines at k > 1 or multisampled (gl_wide_lines.cpp): copies a line is
+    // drawn in, one stored pixel apart; whether this device draws a line
+    // primitive that way; and the drawing.
     int LineCopies() const;
-    bool DrawsWideLines(D3DPRIMITIVETYPE type) const;
-    void DrawWideLines();
+    bool DrawsLinesInCopies(D3DPRIMITIVETYPE type) const;
+    void DrawLinesInCopies();
     GLuint SamplerFor(int stage, bool cube);
     void DrawPresentQuad();
     void DrawPresentTriangle(int x, int y, int width, int height);  // through the gamma lookup, scaled

@@ -7,6 +7,11 @@
 // blended lines blend once. Which axis is minor is found on the CPU from
 // the segment's ends on screen; the segments are then drawn in runs of one
 // kind, in the program's order, from an index list of their vertices.
+//
+// Multisampled, triangles get no pixel-centre shift (gl_device.h), which
+// would leave a line at whole pixels on the border between two rows, half
+// in each; so every copy of a line, even the one copy at k = 1, is moved
+// half a stored pixel onto the pixel centres.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -32,11 +37,11 @@ bool ClipToScreen(const float* m, const float p[3], float w, float h, float out[
 
 int GlDevice::LineCopies() const { return std::max(1, int(std::lround(0.5 * (ScaleX() + ScaleY())))); }
 
-bool GlDevice::DrawsWideLines(D3DPRIMITIVETYPE type) const {
-    return (type == D3DPT_LINELIST || type == D3DPT_LINESTRIP) && LineCopies() > 1;
+bool GlDevice::DrawsLinesInCopies(D3DPRIMITIVETYPE type) const {
+    return (type == D3DPT_LINELIST || type == D3DPT_LINESTRIP) && (LineCopies() > 1 || samples_ > 0);
 }
 
-void GlDevice::DrawWideLines() {
+void GlDevice::DrawLinesInCopies() {
     const std::vector<DrawRange>& ranges = batch_.Ranges();
     const std::vector<Mat4>& worlds = batch_.Worlds();
     const bool strip = ranges.front().type == D3DPT_LINESTRIP;
@@ -122,17 +127,20 @@ void GlDevice::DrawWideLines() {
             glUniform4fv(target.pixelShift, 1, transform_.pixelShift);
     };
     const int copies = LineCopies();
+    const float centre = samples_ > 0 ? 1.0f : 0.0f;  // half a stored pixel, in clip units times w
     for (const Run& run : runs) {
         const void* at = reinterpret_cast<const void*>(run.first * sizeof(GLuint));
         for (int c = 0; c < copies; ++c) {
             // Rows grow downwards in clip y as targets are stored (row 0 on top).
-            offset(run.acrossRows ? 0.0f : 2.0f * float(c) / w, run.acrossRows ? 2.0f * float(c) / h : 0.0f);
+            const float across = run.acrossRows ? 0.0f : 2.0f * float(c);
+            const float down = run.acrossRows ? 2.0f * float(c) : 0.0f;
+            offset((across + centre) / w, (down + centre) / h);
             glDrawElements(GL_LINES, GLsizei(run.count), GL_UNSIGNED_INT, at);
             ++stats.glDraws;
         }
     }
     offset(0.0f, 0.0f);
-    VT_CHECK_GL("wide lines");
+    VT_CHECK_GL("lines in copies");
 }
 
 }  // namespace vt::d3d8

@@ -70,6 +70,7 @@ protected:
     // go to GL instanced and with a matrix per range, and a texture target
     // of another format without depth.
     void DrawManyKinds();
+    void WarmUpCoversWhatWasRecorded();
 
     std::vector<IDirect3DBaseTexture8*> textures_;
 };
@@ -308,7 +309,7 @@ void Variants::DrawManyKinds() {
 
 // What a recording device writes down, a warm-up draws: afterwards the same
 // draws meet nothing new and build no program.
-TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) {
+void Variants::WarmUpCoversWhatWasRecorded() {
     Restart(true, false);
     DrawManyKinds();
     const uint64_t met = Built();
@@ -333,6 +334,30 @@ TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) {
     const DeviceStats after = GetStats(dev_);
     EXPECT_EQ(after.variantsBuilt, met) << "a combination the warm-up drew came back as new";
     EXPECT_EQ(after.programsBuilt, warmed.programsBuilt) << "a program was built after the warm-up";
+}
+
+TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) { WarmUpCoversWhatWasRecorded(); }
+
+// The same at twice the internal resolution, multisampled: the warm-up's
+// own targets and depth buffers are stored as the show's are, so the
+// driver's code it builds is the code the show's draws need.
+class ScaledVariants : public Variants {
+protected:
+    void SetUp() override {
+        SetRenderScale(2.0f);
+        SetMultisample(4);
+        Variants::SetUp();
+    }
+    void TearDown() override {
+        Variants::TearDown();
+        SetRenderScale(1.0f);
+        SetMultisample(0);
+    }
+};
+
+TEST_F(ScaledVariants, ARecordedListWarmsUpEveryCombinationItHolds) {
+    ASSERT_EQ(GetRenderScale(dev_), 2.0f);
+    WarmUpCoversWhatWasRecorded();
 }
 
 // A recording device notes the show's draws even when the warm-up already

@@ -8,6 +8,11 @@
 //   vt_pictures update TIMES FRAMES REFERENCE SHEET
 //       rewrites the references that changed and puts old | new | difference
 //       of each into one contact sheet
+//   vt_pictures scaled TIMES FRAMES LARGE
+//       reduces each frame rendered at an internal resolution above 1
+//       (LARGE) to the size of the same frame rendered at 1 (FRAMES) and
+//       compares the two
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -245,12 +250,58 @@ int Update(const std::vector<Entry>& entries, const fs::path& frames, const fs::
     return 0;
 }
 
+// Within a frame, a 2x picture filtered down differs from the 1x one where
+// edges and texture detail are sampled finer: object edges antialiased,
+// minified textures sampled from sharper levels, thin bright lines (the
+// star's bead chains, caption strokes) spread over their neighbours. Flat
+// and smoothly shaded areas round the same. So a frame passes when its mean
+// channel difference stays small and few pixels move far; a missing or
+// misplaced layer, a shifted quad or a wrong scale fails both at once.
+struct ScaledTolerance {
+    double meanChannel;  // mean absolute channel difference over the frame
+    int channel;         // a pixel counts as far off beyond this
+    double farShare;     // share of pixels allowed to be far off
+};
+constexpr ScaledTolerance kScaledTolerance = {6.0, 48, 0.015};
+
+int CompareScaled(const std::vector<Entry>& entries, const fs::path& frames, const fs::path& large)
+{
+    std::printf("a frame fails with a mean channel difference over %.1f or more than %.1f%% of its pixels "
+                "off by more than %d\n",
+                kScaledTolerance.meanChannel, 100.0 * kScaledTolerance.farShare, kScaledTolerance.channel);
+    int failed = 0;
+    double worstMean = 0.0, worstShare = 0.0;
+    for (const Entry& e : entries) {
+        Image one, big, reduced;
+        std::string error;
+        if (!ReadPng((frames / e.file).string(), one, error) || !ReadPng((large / e.file).string(), big, error) ||
+            !BoxReduce(big, one.width, one.height, reduced, error)) {
+            std::printf("  %-8s %s\n", e.label.c_str(), error.c_str());
+            failed++;
+            continue;
+        }
+        const Difference d = Compare(one, reduced, kScaledTolerance.channel);
+        const double share = double(d.pixelsOver) / (double(one.width) * one.height);
+        const bool ok = d.meanChannel <= kScaledTolerance.meanChannel && share <= kScaledTolerance.farShare;
+        worstMean = std::max(worstMean, d.meanChannel);
+        worstShare = std::max(worstShare, share);
+        std::printf("  %-8s %u x %u from %u x %u  mean %6.3f  max %3d  over %d: %6.3f%%  %s\n", e.label.c_str(),
+                    one.width, one.height, big.width, big.height, d.meanChannel, d.maxChannel,
+                    kScaledTolerance.channel, 100.0 * share, ok ? "ok" : "DIFFERS");
+        failed += ok ? 0 : 1;
+    }
+    std::printf("%zu frames, %d differ; largest mean %.3f, largest share far off %.3f%%\n", entries.size(), failed,
+                worstMean, 100.0 * worstShare);
+    return failed ? 1 : 0;
+}
+
 int Usage()
 {
     std::fprintf(stderr,
                  "usage: vt_pictures capture-args TIMES FRAMES\n"
                  "       vt_pictures compare TIMES FRAMES REFERENCE REPORT\n"
-                 "       vt_pictures update TIMES FRAMES REFERENCE SHEET\n");
+                 "       vt_pictures update TIMES FRAMES REFERENCE SHEET\n"
+                 "       vt_pictures scaled TIMES FRAMES LARGE\n");
     return 2;
 }
 
@@ -271,5 +322,7 @@ int main(int argc, char** argv)
         return Compare(entries, frames, argv[4], argv[5]);
     if (command == "update" && argc == 6)
         return Update(entries, frames, argv[4], argv[5]);
+    if (command == "scaled" && argc == 5)
+        return CompareScaled(entries, frames, fs::absolute(argv[4]));
     return Usage();
 }

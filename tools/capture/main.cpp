@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -155,6 +156,12 @@ int main(int argc, char** argv)
     vt::fmod::SetVirtualTime(true);
     vt::d3d8::SetPresentMode(vt::d3d8::PresentMode::Offscreen);
     vt::d3d8::SetWarmUp(options.warmUp);
+    // For the suite's and the benchmark's comparisons only (no option yet):
+    // the device's internal resolution and samples.
+    if (const char* k = std::getenv("VT_RENDER_SCALE"))
+        vt::d3d8::SetRenderScale(std::strtof(k, nullptr));
+    if (const char* n = std::getenv("VT_MULTISAMPLE"))
+        vt::d3d8::SetMultisample(std::atoi(n));
     vt::d3d8::SetVariantRecording(!options.variantsFile.empty());
 
     if (FAILED(StartUp())) {
