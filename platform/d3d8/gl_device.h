@@ -36,7 +36,7 @@ struct TexStore {
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_MANAGED;
     UINT width = 0, height = 0, levels = 0, faces = 1;  // as the program asked
-    UINT glWidth = 0, glHeight = 0;  // level 0 as stored: scaled for render targets
+    UINT glWidth = 0, glHeight = 0;                     // level 0 as stored: scaled for render targets
     // Per face and level: CPU copy and dirty flag. The copy exists only
     // while a level is locked, or for good once it has been locked twice
     // (a level written again and again); otherwise GL holds the only copy.
@@ -86,7 +86,7 @@ public:
     void UnbindRef();
 
     Kind kind;
-    D3DSURFACE_DESC desc;      // the sizes the program asked for
+    D3DSURFACE_DESC desc;            // the sizes the program asked for
     UINT glWidth = 0, glHeight = 0;  // as stored: desc's times the device's scale
     GLuint texture = 0;        // colour: the GL texture holding it
     GLenum texTarget = 0;      // GL_TEXTURE_2D or a cube face target
@@ -378,8 +378,8 @@ private:
     // Internal resolution and multisampling (gl_targets.cpp).
     UINT ScaledSize(UINT size, GLint largest) const;  // a stored side for a side the program asked for
     void AllocateDepth(GlSurface& s);                 // the renderbuffer of a depth surface, at its stored size
-    GLuint ColorAttachment(GlSurface& c);            // multisampled copy made on first use
-    void Resolve(GlSurface& s);                      // the multisampled copy into the texture, if drawn since
+    GLuint ColorAttachment(GlSurface& c);             // multisampled copy made on first use
+    void Resolve(GlSurface& s);                       // the multisampled copy into the texture, if drawn since
     void ResolveTexture(TexStore& st);                // every surface of a texture about to be sampled
     void MarkTargetDrawn();                           // the current colour target needs a resolve
     // The current target's stored pixels per pixel the program counts, across and down.
@@ -458,7 +458,7 @@ private:
     float scale_ = 1.0f;
     int samples_ = 0;
     GLint maxTextureSize_ = 0, maxRenderbufferSize_ = 0;
-    GLint vpStored_[4] = {};  // the viewport in stored pixels (x, y, width, height)
+    GLint vpStored_[4] = {};     // the viewport in stored pixels (x, y, width, height)
     GLuint resolveFbo_[2] = {};  // read and draw framebuffers of a resolve
     GLuint wideLineIndices_ = 0;
     std::vector<GLuint> wideLineData_;

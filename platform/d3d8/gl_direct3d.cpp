@@ -60,8 +60,7 @@ bool IsSoftwareRenderer(IDirect3DDevice8* device) {
     return name && IsSoftwareRendererName(name);
 }
 
-float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer, int pictureWidth,
-                      int pictureHeight) {
+float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer, int pictureWidth, int pictureHeight) {
     if (softwareRenderer || displayWidth <= 0 || displayHeight <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
         return 1.0f;
     const double k = std::min(double(displayWidth) / pictureWidth, double(displayHeight) / pictureHeight);
@@ -201,8 +200,8 @@ bool GlDevice::Init() {
     const GLint largest = std::min(maxRenderbufferSize_, maxTextureSize_);
     if (GLint(params_.BackBufferWidth) > largest || GLint(params_.BackBufferHeight) > largest) return false;
     // The scale the back buffer can take, and the samples the driver offers.
-    scale_ = std::min({scale_, float(largest) / float(params_.BackBufferWidth),
-                       float(largest) / float(params_.BackBufferHeight)});
+    scale_ = std::min(
+        {scale_, float(largest) / float(params_.BackBufferWidth), float(largest) / float(params_.BackBufferHeight)});
     scale_ = std::max(scale_, 1.0f);
     if (samples_ > 0) {
         GLint maxSamples = 0;

@@ -159,8 +159,11 @@ TEST_F(Scaled, PreTransformedQuadsCoverTwiceThePixelsEachWay) {
         int px0, py0, px1, py1;  // stored pixels covered, half-open
     };
     const Case cases[] = {
-        {0, 0, 4, 4, 0, 0, 8, 8},      {0, 0, 1, 1, 0, 0, 2, 2},       {10, 5, 11, 6, 20, 10, 22, 12},
-        {2, 30, 9, 33, 4, 60, 18, 66}, {0, 0, 64, 48, 0, 0, 128, 96},
+        {0, 0, 4, 4, 0, 0, 8, 8},
+        {0, 0, 1, 1, 0, 0, 2, 2},
+        {10, 5, 11, 6, 20, 10, 22, 12},
+        {2, 30, 9, 33, 4, 60, 18, 66},
+        {0, 0, 64, 48, 0, 0, 128, 96},
         // Half-pixel edges land on stored pixel edges: four stored pixels each way.
         {10.5f, 20.5f, 12.5f, 22.5f, 21, 41, 25, 45},
     };
@@ -185,10 +188,10 @@ TEST_F(Scaled, LinesAreTwoStoredPixelsWideAndBlendOnce) {
     // Half-transparent lines over black: a pixel two copies covered would
     // read 191, not 128.
     const D3DCOLOR red = 0x80ff0000, green = 0x8000ff00, blue = 0x800000ff;
-    std::vector<TLVertex> lines = {{2, 10, 0.5f, 1, red, 0, 0},    {30, 10, 0.5f, 1, red, 0, 0},
-                                   {40, 2, 0.5f, 1, green, 0, 0},  {40, 20, 0.5f, 1, green, 0, 0},
-                                   {2, 30, 0.5f, 1, blue, 0, 0},   {40, 40, 0.5f, 1, blue, 0, 0},
-                                   {50, 2, 0.5f, 1, red, 0, 0},    {60, 40, 0.5f, 1, red, 0, 0}};
+    std::vector<TLVertex> lines = {{2, 10, 0.5f, 1, red, 0, 0},   {30, 10, 0.5f, 1, red, 0, 0},
+                                   {40, 2, 0.5f, 1, green, 0, 0}, {40, 20, 0.5f, 1, green, 0, 0},
+                                   {2, 30, 0.5f, 1, blue, 0, 0},  {40, 40, 0.5f, 1, blue, 0, 0},
+                                   {50, 2, 0.5f, 1, red, 0, 0},   {60, 40, 0.5f, 1, red, 0, 0}};
     ASSERT_EQ(DrawTL(D3DPT_LINELIST, lines), D3D_OK);
     Read();
     // Row 10 from x 2 to 29 is stored rows 20 and 21 from x 4 to 59.
@@ -358,8 +361,8 @@ protected:
     // A white triangle with a slanted edge, and flat quads of an odd colour.
     void DrawEdgesAndFlats() {
         dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
-        const std::vector<TLVertex> tri = {{0, 0, 0.5f, 1, ~0u, 0, 0}, {40, 0, 0.5f, 1, ~0u, 0, 0},
-                                           {0, 30, 0.5f, 1, ~0u, 0, 0}};
+        const std::vector<TLVertex> tri = {
+            {0, 0, 0.5f, 1, ~0u, 0, 0}, {40, 0, 0.5f, 1, ~0u, 0, 0}, {0, 30, 0.5f, 1, ~0u, 0, 0}};
         ASSERT_EQ(DrawTL(D3DPT_TRIANGLELIST, tri), D3D_OK);
         ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, Quad(44, 4, 60, 44, 0xff804020)), D3D_OK);
         ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, Quad(4, 34, 30, 44, 0xff20c060)), D3D_OK);
@@ -402,8 +405,10 @@ TEST_F(Multisampled, EdgesGetIntermediateValuesAndFlatAreasDoNot) {
 TEST_F(Multisampled, LinesStayOnTheirPixels) {
     for (int k : {1, 2}) {
         if (k == 2) Restart(2.0f, 4);
-        const std::vector<TLVertex> lines = {{2, 10, 0.5f, 1, 0xffff0000, 0, 0}, {30, 10, 0.5f, 1, 0xffff0000, 0, 0},
-                                             {40, 2, 0.5f, 1, 0xff00ff00, 0, 0}, {40, 20, 0.5f, 1, 0xff00ff00, 0, 0}};
+        const std::vector<TLVertex> lines = {{2, 10, 0.5f, 1, 0xffff0000, 0, 0},
+                                             {30, 10, 0.5f, 1, 0xffff0000, 0, 0},
+                                             {40, 2, 0.5f, 1, 0xff00ff00, 0, 0},
+                                             {40, 20, 0.5f, 1, 0xff00ff00, 0, 0}};
         ASSERT_EQ(DrawTL(D3DPT_LINELIST, lines), D3D_OK);
         Read();
         // Away from the ends, where samples fall either side.
@@ -427,8 +432,8 @@ TEST_F(Multisampled, ATextureTargetIsResolvedOncePerChangeBeforeItIsSampled) {
         dev_->SetTexture(0, nullptr);  // the vertex colour, not the target itself
         dev_->SetRenderTarget(level, nullptr);
         dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
-        const std::vector<TLVertex> tri = {{0, 0, 0.5f, 1, c, 0, 0}, {16, 0, 0.5f, 1, c, 0, 0},
-                                           {0, 12, 0.5f, 1, c, 0, 0}};
+        const std::vector<TLVertex> tri = {
+            {0, 0, 0.5f, 1, c, 0, 0}, {16, 0, 0.5f, 1, c, 0, 0}, {0, 12, 0.5f, 1, c, 0, 0}};
         DrawTL(D3DPT_TRIANGLELIST, tri);
         dev_->SetRenderTarget(back, depth);
         dev_->SetTexture(0, target);
