@@ -456,6 +456,7 @@ private:
 
     // Internal resolution (k) and samples, fixed at creation.
     float scale_ = 1.0f;
+    bool autoScale_ = false;  // scale_ chosen at creation for the display and renderer
     int samples_ = 0;
     GLint maxTextureSize_ = 0, maxRenderbufferSize_ = 0;
     GLint vpStored_[4] = {};     // the viewport in stored pixels (x, y, width, height)

@@ -20,6 +20,7 @@ PresentMode g_presentMode = PresentMode::Window;
 bool g_warmUp = false;
 bool g_recordVariants = false;
 float g_renderScale = 1.0f;
+bool g_renderScaleAuto = false;
 int g_multisample = 0;
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
@@ -30,7 +31,12 @@ void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
 
-void SetRenderScale(float k) { g_renderScale = std::isnan(k) ? 1.0f : std::clamp(k, 1.0f, 8.0f); }
+void SetRenderScale(float k) {
+    g_renderScale = std::isnan(k) ? 1.0f : std::clamp(k, 1.0f, 8.0f);
+    g_renderScaleAuto = false;
+}
+
+void SetRenderScaleAuto() { g_renderScaleAuto = true; }
 
 float GetRenderScale(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -168,6 +174,7 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
     device->warmUp_ = g_warmUp;
     device->scale_ = g_renderScale;
+    device->autoScale_ = g_renderScaleAuto;
     device->samples_ = g_multisample;
     device->variants_.recording = g_recordVariants;
     if (!device->Init()) {
@@ -199,6 +206,15 @@ bool GlDevice::Init() {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     const GLint largest = std::min(maxRenderbufferSize_, maxTextureSize_);
     if (GLint(params_.BackBufferWidth) > largest || GLint(params_.BackBufferHeight) > largest) return false;
+    if (autoScale_) {
+        SDL_DisplayMode dm{};
+        const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        scale_ = SDL_GetDesktopDisplayMode(display, &dm) == 0
+                     ? ChooseAutoScale(dm.w, dm.h, renderer && IsSoftwareRendererName(renderer),
+                                       int(params_.BackBufferWidth), int(params_.BackBufferHeight))
+                     : 1.0f;
+    }
     // The scale the back buffer can take, and the samples the driver offers.
     scale_ = std::min(
         {scale_, float(largest) / float(params_.BackBufferWidth), float(largest) / float(params_.BackBufferHeight)});

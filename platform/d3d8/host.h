@@ -76,6 +76,11 @@ void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory);
 // render-target texture that would not fit is stored at the largest size
 // the driver takes.
 void SetRenderScale(float k);
+// Instead of a fixed k: a device created afterwards takes ChooseAutoScale
+// (below) for the desktop size of the display its window is on, its own
+// renderer and its back buffer's size (SetRenderScale goes back to a
+// fixed k). For a program's "--scale auto".
+void SetRenderScaleAuto();
 float GetRenderScale(IDirect3DDevice8* device);
 
 // Antialiasing: a device created afterwards draws into multisampled copies
@@ -103,7 +108,9 @@ float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer
 
 // The back buffer as it stands (before gamma), RGB, top row first, at the
 // size it is stored: k times the program's back buffer (2048 x 1536 for a
-// 1024 x 768 one at k = 2), multisampling resolved.
+// 1024 x 768 one at k = 2), multisampling resolved. A host that wants the
+// program's size (a capture at 1024 x 768 rendered at k = 2) filters the
+// picture down itself; `width` and `height` are always what was read.
 HRESULT ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
 
 // The picture the window last showed, after gamma (RGB, the stored

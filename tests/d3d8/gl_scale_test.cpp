@@ -4,6 +4,8 @@
 // viewports land where scaled; cube faces are drawn and sampled at their
 // stored size; multisampled edges blend while flat areas keep their values,
 // and a multisampled texture target is resolved once per change.
+#include <SDL2/SDL.h>
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -517,10 +519,25 @@ TEST(RenderScaleChoice, SoftwareRasterizersAreKnownByName) {
     EXPECT_FALSE(IsSoftwareRendererName(""));
 }
 
-TEST_F(Scaled, TheDeviceTellsItsRenderer) {
+TEST_F(Scaled, TheDeviceTellsItsRendererAndChoosesAScaleForItsDisplay) {
     const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(IsSoftwareRenderer(dev_), IsSoftwareRendererName(name)) << name;
+
+    SetRenderScaleAuto();
+    Restart(1.0f, 0);  // a fixed scale again...
+    EXPECT_EQ(GetRenderScale(dev_), 1.0f);
+    GlDeviceTest::TearDown();
+    dev_ = nullptr;
+    d3d_ = nullptr;
+    SetRenderScaleAuto();  // ...and the display's
+    CreateDevice(kW, kH, true);
+    SDL_DisplayMode dm{};
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &dm), 0);
+    const float want = ChooseAutoScale(dm.w, dm.h, IsSoftwareRenderer(dev_), int(kW), int(kH));
+    EXPECT_EQ(GetRenderScale(dev_), want) << dm.w << " x " << dm.h;
+    Read();
+    EXPECT_EQ(w_, UINT(std::lround(kW * want)));
 }
 
 }  // namespace
