@@ -16,6 +16,7 @@ namespace {
 PresentMode g_presentMode = PresentMode::Window;
 bool g_warmUp = false;
 bool g_recordVariants = false;
+bool g_profileDraws = false;
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
@@ -24,6 +25,12 @@ bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_L
 void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
+void SetDrawProfiling(bool on) { g_profileDraws = on; }
+
+std::vector<DrawCost> TakeDrawCosts(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->TakeDrawCosts() : std::vector<DrawCost>{};
+}
 
 std::vector<std::string> RecordedVariants(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -126,6 +133,7 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
     device->warmUp_ = g_warmUp;
     device->variants_.recording = g_recordVariants;
+    device->profileDraws_ = g_profileDraws;
     if (!device->Init()) {
         device->Release();
         return D3DERR_NOTAVAILABLE;
