@@ -95,6 +95,19 @@ int main() {
         "void main() { ivec3 i = ivec3(texture(src, uv).rgb * 255.0 + 0.5);\n"
         "  o = vec4(texelFetch(lut, ivec2(i.r, 0), 0).r, texelFetch(lut, ivec2(i.g, 0), 0).g,\n"
         "           texelFetch(lut, ivec2(i.b, 0), 0).b, 1.0); }\n");
+    // A layer as the show draws them: texture times the vertex colour,
+    // fogged, blended over what is there, depth-tested against a 16-bit buffer.
+    const GLuint layer = Program(
+        "#version 330 core\nin vec2 uv; uniform sampler2D src; out vec4 o;\n"
+        "void main() { vec4 c = clamp(texture(src, uv) * vec4(1.0, 1.0, 1.0, 0.6), 0.0, 1.0);\n"
+        "  o = vec4(mix(vec3(0.0), c.rgb, 0.5 + 0.5 * uv.x), c.a); }\n");
+    const GLuint layerFbo = Fbo(target);
+    GLuint depth = 0;
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, kW, kH);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    glClear(GL_DEPTH_BUFFER_BIT);
     glUseProgram(lookup);
     glUniform1i(glGetUniformLocation(lookup, "lut"), 1);
     GLuint vao = 0;
@@ -125,11 +138,21 @@ int main() {
         {"copy flipped (blit)", [&] { blit(shownFbo, targetFbo, true, GL_NEAREST); }},
         {"textured full-screen triangle", [&] { quad(plain, targetFbo); }},
         {"triangle with gamma lookup", [&] { quad(lookup, targetFbo); }},
+        {"layer: texture x colour, fog, blend, depth test",
+         [&] {
+             glEnable(GL_BLEND);
+             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+             glEnable(GL_DEPTH_TEST);
+             glDepthFunc(GL_LEQUAL);
+             quad(layer, layerFbo);
+             glDisable(GL_BLEND);
+             glDisable(GL_DEPTH_TEST);
+         }},
         {"window: triangle to the default framebuffer", [&] { quad(plain, 0); }},
         {"window: lookup to the default framebuffer", [&] { quad(lookup, 0); }},
     };
     std::printf("one pass at %d x %d, median of %d (ms):\n", kW, kH, kRuns);
-    for (const auto& p : passes) std::printf("  %-46s %6.2f\n", p.name, MedianMs(p.pass));
+    for (const auto& p : passes) std::printf("  %-50s %6.2f\n", p.name, MedianMs(p.pass));
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
     SDL_Quit();

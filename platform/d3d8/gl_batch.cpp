@@ -3,6 +3,7 @@
 #include "platform/d3d8/gl_batch.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/d3d8/gl_device.h"
 
@@ -183,6 +184,28 @@ void GlDevice::SendDrawMatrices() {
 }
 
 void GlDevice::DrawBatchNow() {
+    if (!profileDraws_ || variants_.replaying) {
+        IssueBatch();
+        return;
+    }
+    // Alone: what was queued before is finished first, then this draw.
+    if (!profileQuery_) glGenQueries(1, &profileQuery_);
+    glFinish();
+    const auto start = std::chrono::steady_clock::now();
+    glBeginQuery(GL_SAMPLES_PASSED, profileQuery_);
+    IssueBatch();
+    glEndQuery(GL_SAMPLES_PASSED);
+    glFinish();
+    DrawCost cost;
+    cost.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    GLuint samples = 0;
+    glGetQueryObjectuiv(profileQuery_, GL_QUERY_RESULT, &samples);
+    cost.samples = samples;
+    cost.state = CurrentRecipe(batch_.Ranges().front().type).Line();
+    drawCosts_.push_back(std::move(cost));
+}
+
+void GlDevice::IssueBatch() {
     const std::vector<DrawRange>& ranges = batch_.Ranges();
     const DrawRange& head = ranges.front();
     MarkTargetDrawn();
@@ -227,6 +250,8 @@ void GlDevice::DrawBatchNow() {
 
 void GlDevice::ReleaseBatchObjects() {
     batch_.Clear();
+    if (profileQuery_) glDeleteQueries(1, &profileQuery_);
+    profileQuery_ = 0;
     if (!drawMatrixBuffer_) return;
     glDeleteBuffers(1, &drawMatrixBuffer_);
     glDeleteBuffers(1, &drawSlotBuffer_);

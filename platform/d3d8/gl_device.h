@@ -334,6 +334,7 @@ public:
     float RenderScale() const { return scale_; }
     int Multisample() const { return samples_; }
     const std::vector<std::string>& RecordedVariants() const { return variants_.recorded; }
+    std::vector<DrawCost> TakeDrawCosts() { return std::move(drawCosts_); }
     HRESULT ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& width, UINT& height);
     // A texture or surface is being destroyed: forget GL bindings of it.
     void ForgetTexture(GLuint name);
@@ -360,6 +361,7 @@ private:
     HRESULT QueueDraw(const DrawRange& r);
     void SendDrawMatrices();
     void DrawBatchNow();
+    void IssueBatch();  // the GL draw call of DrawBatchNow
     void ReleaseBatchObjects();
     void UploadBlocks();
     template <class Block>
@@ -443,6 +445,9 @@ private:
     bool lastPoints_ = false;
     VariantLog variants_;
     bool warmUp_ = false;  // at the first Present
+    bool profileDraws_ = false;
+    GLuint profileQuery_ = 0;
+    std::vector<DrawCost> drawCosts_;
 
     // Draws held back to go to GL together (gl_batch.h).
     DrawBatch batch_;

@@ -22,6 +22,7 @@ bool g_recordVariants = false;
 float g_renderScale = 1.0f;
 bool g_renderScaleAuto = false;
 int g_multisample = 0;
+bool g_profileDraws = false;
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
@@ -30,6 +31,12 @@ bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_L
 void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
+void SetDrawProfiling(bool on) { g_profileDraws = on; }
+
+std::vector<DrawCost> TakeDrawCosts(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->TakeDrawCosts() : std::vector<DrawCost>{};
+}
 
 void SetRenderScale(float k) {
     g_renderScale = std::isnan(k) ? 1.0f : std::clamp(k, 1.0f, 8.0f);
@@ -177,6 +184,7 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     device->autoScale_ = g_renderScaleAuto;
     device->samples_ = g_multisample;
     device->variants_.recording = g_recordVariants;
+    device->profileDraws_ = g_profileDraws;
     if (!device->Init()) {
         device->Release();
         return D3DERR_NOTAVAILABLE;

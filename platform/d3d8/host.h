@@ -52,6 +52,19 @@ void SetWarmUpList(const std::string& text);
 void SetVariantRecording(bool on);
 std::vector<std::string> RecordedVariants(IDirect3DDevice8* device);
 
+// Where a frame's time goes: each OpenGL draw of devices created afterwards
+// runs alone (the driver finishes all work before it and then it) and is
+// timed, with the samples it passed. Frames get slower; this finds the
+// costly draws, it does not time frames. The warm-up's draws are left out.
+void SetDrawProfiling(bool on);
+struct DrawCost {
+    double ms = 0.0;
+    uint64_t samples = 0;  // fragments that passed the depth test
+    std::string state;     // the draw's state combination, as a warm-up list line
+};
+// The draws profiled since the last call, in order.
+std::vector<DrawCost> TakeDrawCosts(IDirect3DDevice8* device);
+
 // Tests: Direct3DCreate8 returns what `factory` makes instead of the OpenGL
 // layer (an empty function restores it), so device creation can be refused.
 void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory);

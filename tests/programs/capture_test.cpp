@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,7 +67,8 @@ TEST_F(CaptureProgram, BadCommandLinesExitWithTwoAndTheUsage)
     const char* bad[] = {"--bogus", "--fps", "--fps 0", "--fps -3", "--fps abc", "--at", "--at 1x",
                          "--at -1", "--until 0", "--media", "--at 297", "--at 1e309",
                          "--loading", "--loading ''", "--load-only --at 1", "--load-only --until 2",
-                         "--load-only --stats s.csv", "--load-only --video v.mp4"};
+                         "--load-only --stats s.csv", "--load-only --video v.mp4",
+                         "--load-only --draw-costs d.csv", "--draw-costs"};
     for (const char* args : bad) {
         ProgramRun run = Capture(args);
         EXPECT_EQ(run.status, 2) << args;
@@ -192,6 +194,42 @@ TEST_F(CaptureProgram, TheShowEndsOnTheFirstFrameAtItsEnd)
     std::getline(fields, t, ',');
     std::getline(fields, scene, ',');
     EXPECT_EQ(scene, "10");
+}
+
+// Profiled draws: one row for each OpenGL draw the statistics count in the
+// same frame (the loading picture's and the warm-up's left out), each with
+// its state combination in quotes.
+TEST_F(CaptureProgram, DrawCostsListEveryDrawOfEachFrame)
+{
+    RequireMedia();
+    const fs::path stats = out / "stats.csv", draws = out / "draws.csv";
+    ProgramRun run = Capture(Media() + " --fps 2 --until 6 --stats " + stats.string() + " --draw-costs " +
+                             draws.string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::map<std::string, unsigned long long> expected, listed;
+    std::ifstream statsIn(stats), drawsIn(draws);
+    std::string line;
+    std::getline(statsIn, line);
+    while (std::getline(statsIn, line)) {
+        double t = 0, ms = 0;
+        int scene = 0;
+        unsigned long long calls = 0, glDraws = 0, passes = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%d,%lf,%llu,%llu,%llu", &t, &scene, &ms, &calls, &glDraws, &passes),
+                  6);
+        expected[line.substr(0, line.find(','))] = glDraws - passes;
+    }
+    std::getline(drawsIn, line);
+    EXPECT_EQ(line, "time,scene,draw,ms,samples,state");
+    int badRows = 0;
+    while (std::getline(drawsIn, line)) {
+        listed[line.substr(0, line.find(','))]++;
+        const size_t quote = line.find(",\"prim=");
+        if (quote == std::string::npos || line.back() != '"' || std::count(line.begin(), line.begin() + quote, ',') != 4)
+            badRows++;
+    }
+    EXPECT_EQ(badRows, 0);
+    EXPECT_EQ(expected.size(), 12u);
+    EXPECT_EQ(listed, expected);
 }
 
 // --load-only stops once everything is loaded: no show frame, one line saying

@@ -34,6 +34,7 @@ std::string Absolute(const std::string& path)
 struct Capture {
     Options options;
     std::ofstream stats;
+    std::ofstream drawCosts;
     VideoEncoder video;
     std::vector<uint8_t> rgb;
     int failures = 0;
@@ -132,6 +133,7 @@ int main(int argc, char** argv)
     options.statsFile = Absolute(options.statsFile);
     options.loadingFile = Absolute(options.loadingFile);
     options.variantsFile = Absolute(options.variantsFile);
+    options.drawCostsFile = Absolute(options.drawCostsFile);
     std::error_code ec;
     if (!options.at.empty())
         fs::create_directories(options.outDir, ec);
@@ -149,6 +151,14 @@ int main(int argc, char** argv)
         }
         capture.stats << "time,scene,ms,draw_calls,gl_draws,passes,programs_built,variants_built,layers\n";
     }
+    if (!options.drawCostsFile.empty()) {
+        capture.drawCosts.open(options.drawCostsFile);
+        if (!capture.drawCosts) {
+            std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.drawCostsFile.c_str());
+            return 1;
+        }
+        capture.drawCosts << "time,scene,draw,ms,samples,state\n";
+    }
 
     vt::win32::SetHeadless(true);
     vt::win32::SetManualClock(true);
@@ -163,6 +173,7 @@ int main(int argc, char** argv)
     if (const char* n = std::getenv("VT_MULTISAMPLE"))
         vt::d3d8::SetMultisample(std::atoi(n));
     vt::d3d8::SetVariantRecording(!options.variantsFile.empty());
+    vt::d3d8::SetDrawProfiling(capture.drawCosts.is_open());
 
     if (FAILED(StartUp())) {
         ShutDown();
@@ -174,6 +185,8 @@ int main(int argc, char** argv)
         capture.failures++;
     if (options.loadOnly)
         PrintLoaded();
+    if (capture.drawCosts.is_open())
+        vt::d3d8::TakeDrawCosts(g_pd3dDevice);  // the loading picture's draws are no frame's
 
     if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
         std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");
@@ -209,6 +222,15 @@ int main(int argc, char** argv)
                           delta(&vt::d3d8::DeviceStats::variantsBuilt),
                           delta(&vt::d3d8::DeviceStats::fullscreenLayers));
             capture.stats << row;
+        }
+        if (capture.drawCosts.is_open()) {
+            int index = 0;
+            for (const vt::d3d8::DrawCost& cost : vt::d3d8::TakeDrawCosts(g_pd3dDevice)) {
+                char row[96];
+                std::snprintf(row, sizeof(row), "%.6f,%d,%d,%.3f,%llu,", frame.t, SceneIndexAt(g_fShowTime) + 1,
+                              index++, cost.ms, (unsigned long long)cost.samples);
+                capture.drawCosts << row << '"' << cost.state << "\"\n";  // the state holds commas
+            }
         }
         if (frame.isAt) {
             if (capture.SaveFrame(frame.t))

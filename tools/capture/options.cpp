@@ -14,7 +14,7 @@ const char* UsageText()
 {
     return "usage: vantorel-capture [--media DIR] [--fps F] [--at T]... [--out DIR] [--until T]\n"
            "                        [--video FILE] [--stats FILE] [--loading FILE] [--load-only]\n"
-           "                        [--record-variants FILE] [--no-warmup]\n"
+           "                        [--record-variants FILE] [--no-warmup] [--draw-costs FILE]\n"
            "  --media DIR   folder holding data/ and intro.mp3 (default: the working directory)\n"
            "  --fps F       frames per second of show time (default 60)\n"
            "  --at T        also render show time T exactly and save OUT/frame_TTTT.TTT.png\n"
@@ -33,7 +33,10 @@ const char* UsageText()
            "                --video or --stats)\n"
            "  --record-variants FILE  write each draw-state combination the show drew, one a\n"
            "                line (the device's warm-up list, platform/d3d8/warmup/variants.txt)\n"
-           "  --no-warmup   skip the device's warm-up while the loading frame is up\n";
+           "  --no-warmup   skip the device's warm-up while the loading frame is up\n"
+           "  --draw-costs FILE  one CSV row per OpenGL draw: time, scene, draw, milliseconds\n"
+           "                with that draw alone on the GPU, samples it passed, its state\n"
+           "                combination (frames get slower; for finding where time goes)\n";
 }
 
 // A finite number, the whole argument.
@@ -67,7 +70,7 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         } else if (arg == "--no-warmup") {
             options.warmUp = false;
         } else if (arg == "--media" || arg == "--out" || arg == "--video" || arg == "--stats" || arg == "--loading" ||
-                   arg == "--record-variants") {
+                   arg == "--record-variants" || arg == "--draw-costs") {
             if (!value(v))
                 return std::nullopt;
             if (*v == '\0') {
@@ -79,6 +82,7 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
                                   : arg == "--video" ? &options.videoFile
                                   : arg == "--stats" ? &options.statsFile
                                   : arg == "--loading" ? &options.loadingFile
+                                  : arg == "--draw-costs" ? &options.drawCostsFile
                                                      : &options.variantsFile;
             *target = v;
         } else if (arg == "--fps" || arg == "--at" || arg == "--until") {
@@ -113,8 +117,8 @@ std::optional<Options> ParseOptions(int argc, const char* const* argv, std::stri
         }
     }
     if (options.loadOnly && (!options.at.empty() || options.until || !options.videoFile.empty() ||
-                             !options.statsFile.empty())) {
-        error = "--load-only renders no show frame: not with --at, --until, --video or --stats";
+                             !options.statsFile.empty() || !options.drawCostsFile.empty())) {
+        error = "--load-only renders no show frame: not with --at, --until, --video, --stats or --draw-costs";
         return std::nullopt;
     }
     std::sort(options.at.begin(), options.at.end());
@@ -129,7 +133,7 @@ double StopTime(const Options& options, double showEnd)
     if (options.until)
         return std::min(*options.until, showEnd);
     const bool onlyPictures = (!options.at.empty() || !options.loadingFile.empty()) && options.videoFile.empty() &&
-                              options.statsFile.empty();
+                              options.statsFile.empty() && options.drawCostsFile.empty();
     if (onlyPictures)
         return options.at.empty() ? 0.0 : std::min(std::nextafter(options.at.back(), INFINITY), showEnd);
     return showEnd;

@@ -19,6 +19,7 @@ struct Options {
     bool loadOnly = false;    // stop once the media are loaded
     std::string variantsFile;  // the draw-state combinations met, as the warm-up list's lines
     bool warmUp = true;        // the device's warm-up after the loading frame
+    std::string drawCostsFile;  // each OpenGL draw timed alone, one CSV row each
 };
 
 // Parses argv; on failure returns nullopt and sets `error` to one line.
