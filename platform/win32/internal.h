@@ -36,6 +36,10 @@ void ResetQueue();
 // Destroys every window without calling procedures; forgets the classes.
 void ResetWindows();
 
+// A full-screen window on an X server without a window manager is moved and
+// sized to cover its display (nobody else will); otherwise nothing happens.
+void FillDisplayIfUnmanaged(SDL_Window* window);
+
 // Held modifiers as accelerator flags (FALT | FCONTROL | FSHIFT).
 using Modifiers = uint8_t;
 

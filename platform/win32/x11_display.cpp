@@ -1,0 +1,78 @@
+// Full screen on an X server without a window manager.
+//
+// SDL makes a window full screen by asking the window manager
+// (_NET_WM_STATE_FULLSCREEN) and takes the display's size as the window's at
+// once. With no window manager nobody answers: the window keeps its old size
+// and place while everything drawn for the display's size is clipped by it.
+// Without a manager a client may place its own window, so we do.
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include "platform/win32/internal.h"
+#include "platform/win32/trace.h"
+
+namespace vt::win32::detail {
+namespace {
+
+int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// The window a running EWMH manager names on the root, checked to name
+// itself too (a manager that died leaves the root's property behind).
+bool HasWindowManager(Display* display, ::Window root) {
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    auto readCheck = [&](::Window on, ::Window& out) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        const bool ok = XGetWindowProperty(display, on, check, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                                           &data) == Success &&
+                        data && type == XA_WINDOW && format == 32 && count == 1;
+        if (ok) out = *reinterpret_cast<::Window*>(data);
+        if (data) XFree(data);
+        return ok;
+    };
+    ::Window manager = None;
+    if (!readCheck(root, manager)) return false;
+    // The named window may be gone: its errors are expected, not reported.
+    XSync(display, False);
+    auto previous = XSetErrorHandler(IgnoreXErrors);
+    ::Window self = None;
+    const bool alive = readCheck(manager, self) && self == manager;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return alive;
+}
+
+}  // namespace
+
+void FillDisplayIfUnmanaged(SDL_Window* window) {
+    if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    Display* display = info.info.x11.display;
+    const ::Window xwindow = info.info.x11.window;
+
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, xwindow, &attributes)) return;
+    if (HasWindowManager(display, attributes.root)) return;
+
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0) return;
+    int x = 0, y = 0;
+    ::Window child = None;
+    XTranslateCoordinates(display, xwindow, attributes.root, 0, 0, &x, &y, &child);
+    if (x != bounds.x || y != bounds.y || attributes.width != bounds.w || attributes.height != bounds.h) {
+        XMoveResizeWindow(display, xwindow, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),
+                          static_cast<unsigned>(bounds.h));
+    }
+    XRaiseWindow(display, xwindow);
+    // Nobody hands out focus either: keys go to the show wherever the pointer is.
+    if (attributes.map_state == IsViewable) XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
+    XSync(display, False);
+    TraceStep("window filling its display (no window manager)");
+}
+
+}  // namespace vt::win32::detail
