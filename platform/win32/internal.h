@@ -36,6 +36,10 @@ void ResetQueue();
 // Destroys every window without calling procedures; forgets the classes.
 void ResetWindows();
 
+// On X11: requests that fail only because a window is already gone (the
+// window manager's frame, as the show closes) no longer end the program.
+// Called once video is up.
+void TolerateVanishedX11Windows();
 // A full-screen window on an X server without a window manager is moved and
 // sized to cover its display (nobody else will); otherwise nothing happens.
 void FillDisplayIfUnmanaged(SDL_Window* window);

@@ -149,6 +149,7 @@ bool EnsureVideo() {
     if (s.videoOk) {
         const char* driver = SDL_GetCurrentVideoDriver();
         TraceStep(std::string("video ready (") + (driver ? driver : "?") + ")");
+        TolerateVanishedX11Windows();
         WarnIfNoVisibleDisplay(driver);
     }
     if (s.videoOk && !s.cursorShown) SDL_ShowCursor(SDL_DISABLE);

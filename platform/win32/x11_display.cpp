@@ -1,5 +1,7 @@
-// Full screen on an X server without a window manager.
+// X11 specifics of the window layer: full screen without a window manager,
+// and windows that vanish under us.
 //
+// Full screen on an X server without a window manager:
 // SDL makes a window full screen by asking the window manager
 // (_NET_WM_STATE_FULLSCREEN) and takes the display's size as the window's at
 // once. With no window manager nobody answers: the window keeps its old size
@@ -15,6 +17,19 @@ namespace vt::win32::detail {
 namespace {
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+XErrorHandler g_previousHandler = nullptr;
+
+// When the show closes its window, the window manager destroys the frame it
+// had put around it, while SDL may still be answering an earlier event about
+// that frame: the request fails with BadWindow, and Xlib's default handler
+// would end the program with code 1 and "X Error of failed request" on the
+// terminal. A window that is gone is no reason to stop; anything else goes
+// on to the handler before ours.
+int TolerateVanishedWindows(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow) return 0;
+    return g_previousHandler ? g_previousHandler(display, error) : 0;
+}
 
 // The window a running EWMH manager names on the root, checked to name
 // itself too (a manager that died leaves the root's property behind).
@@ -46,6 +61,13 @@ bool HasWindowManager(Display* display, ::Window root) {
 }
 
 }  // namespace
+
+void TolerateVanishedX11Windows() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || SDL_strcmp(driver, "x11") != 0) return;
+    XErrorHandler previous = XSetErrorHandler(TolerateVanishedWindows);
+    if (previous != TolerateVanishedWindows) g_previousHandler = previous;
+}
 
 void FillDisplayIfUnmanaged(SDL_Window* window) {
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return;

@@ -1,6 +1,7 @@
-/* xshot OUT.png: saves the whole X screen ($DISPLAY) as a PNG and prints
- * "W H X0 Y0 X1 Y1": the screen's size and the box holding every pixel that
- * is not black (X1, Y1 exclusive; "W H 0 0 0 0" when all of it is black).
+/* xshot OUT.png [X Y W H]: saves the whole X screen ($DISPLAY) as a PNG and
+ * prints "W H X0 Y0 X1 Y1": the screen's size and the box holding every pixel
+ * that is not black (X1, Y1 exclusive; "W H 0 0 0 0" when all of it is
+ * black), within the rectangle X Y W H when one is given.
  * Built by the scripts that use it: cc xshot.c -lX11 -lpng */
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -9,8 +10,8 @@
 #include <stdlib.h>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: xshot OUT.png\n");
+    if (argc != 2 && argc != 6) {
+        fprintf(stderr, "usage: xshot OUT.png [X Y W H]\n");
         return 2;
     }
     Display* display = XOpenDisplay(NULL);
@@ -27,6 +28,13 @@ int main(int argc, char** argv) {
         fprintf(stderr, "xshot: cannot read the screen\n");
         return 1;
     }
+    int rx = 0, ry = 0, rw = w, rh = h;
+    if (argc == 6) {
+        rx = atoi(argv[2]);
+        ry = atoi(argv[3]);
+        rw = atoi(argv[4]);
+        rh = atoi(argv[5]);
+    }
     unsigned char* rgb = malloc((size_t)w * h * 3);
     int x0 = w, y0 = h, x1 = 0, y1 = 0;
     for (int y = 0; y < h; y++) {
@@ -36,7 +44,8 @@ int main(int argc, char** argv) {
             o[0] = (unsigned char)((p & image->red_mask) >> 16);
             o[1] = (unsigned char)((p & image->green_mask) >> 8);
             o[2] = (unsigned char)(p & image->blue_mask);
-            if (o[0] | o[1] | o[2]) {
+            const int inside = x >= rx && x < rx + rw && y >= ry && y < ry + rh;
+            if (inside && (o[0] | o[1] | o[2])) {
                 if (x < x0) x0 = x;
                 if (y < y0) y0 = y;
                 if (x + 1 > x1) x1 = x + 1;

@@ -20,8 +20,8 @@ protected:
     void SetUp() override {
         root.MakeDir("prefix/bin");
         installed = (root.Path() / "prefix/bin" / VT_MEDIA_FROM_BIN).lexically_normal();
-        fs::create_directories(installed / "data");
-        root.MakeDir("build/media/data");
+        fs::create_directories(installed / "data/bitmaps");
+        root.MakeDir("build/media/data/bitmaps");
         root.MakeDir("work");
         saved = fs::current_path();
     }
@@ -34,9 +34,11 @@ protected:
     fs::path Work() const { return root.Path() / "work"; }
 };
 
-TEST_F(MediaFolder, AFolderHoldsMediaWithADataFolderOrTheMusic) {
+TEST_F(MediaFolder, AFolderHoldsMediaWithItsBitmapsFolderOrTheMusic) {
     EXPECT_FALSE(vt::cli::HoldsMedia(Work()));
-    root.Write("work/data", "a file, not a folder");
+    root.MakeDir("work/data/music");  // a home folder's "data" is not the show's
+    EXPECT_FALSE(vt::cli::HoldsMedia(Work()));
+    root.Write("work/data/bitmaps", "a file, not a folder");
     EXPECT_FALSE(vt::cli::HoldsMedia(Work()));
     root.Write("work/intro.mp3", "x");
     EXPECT_TRUE(vt::cli::HoldsMedia(Work()));
@@ -50,7 +52,7 @@ TEST_F(MediaFolder, TheWorkingDirectoryComesFirstThenTheInstalledSetThenTheBuild
 
     // Media of one's own in the working directory win, even partial ones
     // (the show then says what is missing).
-    root.MakeDir("work/data/bitmaps");
+    root.MakeDir("work/data/bitmaps/scene01");
     EXPECT_EQ(vt::cli::FindMediaFolder(Work(), Bin()), Work());
 }
 

@@ -17,7 +17,7 @@ namespace vt::cli {
 
 bool HoldsMedia(const fs::path& dir) {
     std::error_code ec;
-    return fs::is_directory(dir / "data", ec) || fs::is_regular_file(dir / "intro.mp3", ec);
+    return fs::is_directory(dir / "data" / "bitmaps", ec) || fs::is_regular_file(dir / "intro.mp3", ec);
 }
 
 std::vector<fs::path> MediaFoldersBeside(const fs::path& exeDir) {

@@ -3,7 +3,7 @@
 // that holds them:
 //
 //   1. the folder named with --media, when given;
-//   2. the working directory, when it holds media (a data folder or the music);
+//   2. the working directory, when it holds media (data/bitmaps or the music);
 //   3. the installed set relative to the executable (bin/../share/vantorel),
 //      so that a package unpacked under any prefix finds its own;
 //   4. a build tree's media folder beside the executable;
@@ -16,7 +16,8 @@
 
 namespace vt::cli {
 
-// True when `dir` holds a data folder or intro.mp3.
+// True when `dir` holds a data/bitmaps folder or intro.mp3 (a bare "data"
+// folder is too common a name to go by: a home folder may have one).
 bool HoldsMedia(const std::filesystem::path& dir);
 
 // Steps 2 to 5 above for a program in `exeDir`, started in `workDir`.
