@@ -40,9 +40,11 @@ void ResetWindows();
 // window manager's frame, as the show closes) no longer end the program.
 // Called once video is up.
 void TolerateVanishedX11Windows();
-// A full-screen window on an X server without a window manager is moved and
-// sized to cover its display (nobody else will); otherwise nothing happens.
-void FillDisplayIfUnmanaged(SDL_Window* window);
+// Once a full-screen window is shown on X11, it covers its display before
+// anything is drawn: without a window manager we move and size it ourselves
+// (nobody else will); with one we wait, within a second, for the manager to.
+// Elsewhere nothing happens.
+void SettleFullScreen(SDL_Window* window);
 
 // Held modifiers as accelerator flags (FALT | FCONTROL | FSHIFT).
 using Modifiers = uint8_t;

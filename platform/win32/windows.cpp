@@ -332,7 +332,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
             SDL_SetWindowFullscreen(sdl, 0);
         SDL_ShowWindow(sdl);
         SDL_RaiseWindow(sdl);
-        detail::FillDisplayIfUnmanaged(sdl);
+        detail::SettleFullScreen(sdl);
         TraceStep("window shown");
     }
     return wasVisible ? TRUE : FALSE;

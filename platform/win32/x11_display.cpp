@@ -1,12 +1,12 @@
-// X11 specifics of the window layer: full screen without a window manager,
-// and windows that vanish under us.
+// X11 specifics of the window layer: full screen with and without a window
+// manager, and windows that vanish under us.
 //
-// Full screen on an X server without a window manager:
 // SDL makes a window full screen by asking the window manager
 // (_NET_WM_STATE_FULLSCREEN) and takes the display's size as the window's at
 // once. With no window manager nobody answers: the window keeps its old size
 // and place while everything drawn for the display's size is clipped by it.
-// Without a manager a client may place its own window, so we do.
+// Without a manager a client may place its own window, so we do. With one,
+// the change comes a little later; either way the first picture waits for it.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -60,6 +60,27 @@ bool HasWindowManager(Display* display, ::Window root) {
     return alive;
 }
 
+// Where a window's inside is on the screen, and its size.
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+bool ReadGeometry(Display* display, ::Window window, Geometry& out) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) return false;
+    ::Window child = None;
+    XTranslateCoordinates(display, window, attributes.root, 0, 0, &out.x, &out.y, &child);
+    out.width = attributes.width;
+    out.height = attributes.height;
+    return true;
+}
+
+bool Covers(const Geometry& g, const SDL_Rect& bounds) {
+    return g.x == bounds.x && g.y == bounds.y && g.width == bounds.w && g.height == bounds.h;
+}
+
+constexpr Uint32 kManagerWaitMs = 1000;
+
 }  // namespace
 
 void TolerateVanishedX11Windows() {
@@ -69,32 +90,43 @@ void TolerateVanishedX11Windows() {
     if (previous != TolerateVanishedWindows) g_previousHandler = previous;
 }
 
-void FillDisplayIfUnmanaged(SDL_Window* window) {
+void SettleFullScreen(SDL_Window* window) {
     if (!window || !(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN)) return;
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     Display* display = info.info.x11.display;
     const ::Window xwindow = info.info.x11.window;
-
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, xwindow, &attributes)) return;
-    if (HasWindowManager(display, attributes.root)) return;
-
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0) return;
-    int x = 0, y = 0;
-    ::Window child = None;
-    XTranslateCoordinates(display, xwindow, attributes.root, 0, 0, &x, &y, &child);
-    if (x != bounds.x || y != bounds.y || attributes.width != bounds.w || attributes.height != bounds.h) {
+
+    XWindowAttributes attributes;
+    Geometry now;
+    if (!XGetWindowAttributes(display, xwindow, &attributes) || !ReadGeometry(display, xwindow, now)) return;
+    if (Covers(now, bounds)) {
+        // Already so (a manager quick to act, or a display the window's size).
+    } else if (!HasWindowManager(display, attributes.root)) {
         XMoveResizeWindow(display, xwindow, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),
                           static_cast<unsigned>(bounds.h));
+        XRaiseWindow(display, xwindow);
+        // Nobody hands out focus either: keys go to the show wherever the pointer is.
+        if (attributes.map_state == IsViewable) XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
+        XSync(display, False);
+        TraceStep("window filling its display (no window manager)");
+    } else {
+        // The manager makes it full screen in its own time; the first
+        // picture waits for that, within reason (a manager may never do it).
+        const Uint32 start = SDL_GetTicks();
+        while (ReadGeometry(display, xwindow, now) && !Covers(now, bounds) && SDL_GetTicks() - start < kManagerWaitMs)
+            SDL_Delay(5);
+        if (!Covers(now, bounds)) return;
+        TraceStep("window full screen (window manager)");
     }
-    XRaiseWindow(display, xwindow);
-    // Nobody hands out focus either: keys go to the show wherever the pointer is.
-    if (attributes.map_state == IsViewable) XSetInputFocus(display, xwindow, RevertToParent, CurrentTime);
-    XSync(display, False);
-    TraceStep("window filling its display (no window manager)");
+    // A GL context made current on the window before it went full screen
+    // goes on drawing at the old size until its next swap (Mesa's software
+    // path reads the size again after each one): swap once now, showing the
+    // black of a window just mapped, so that the first picture is not clipped.
+    if (SDL_GL_GetCurrentContext() && SDL_GL_GetCurrentWindow() == window) SDL_GL_SwapWindow(window);
 }
 
 }  // namespace vt::win32::detail

@@ -116,8 +116,38 @@ run_case() {
   show_pid=""
 }
 
+# The loading picture is the first one drawn, right as the window goes full
+# screen, and with an image missing it stays up under the show's message box:
+# it must already fill the letterbox, not the window's size before. Rows
+# from `rows` down are left out (a window manager's panel may come up).
+run_loading_case() {
+  local name="$1" rows="$2"
+  local log="$work/$name.log" media="$work/broken"
+  [[ -d "$media" ]] || { cp -r "$build/media" "$media" && rm "$media/data/bitmaps/scene07/hello.jpg"; }
+  (cd "$media" && exec "$vantorel") >"$log" 2>&1 &
+  show_pid=$!
+  local deadline=$((SECONDS + 120))
+  # (xdotool does not find SDL's message box: it has no class.)
+  until xwininfo -root -tree | grep -q '"Error": ()'; do
+    if ((SECONDS >= deadline)) || ! kill -0 "$show_pid" 2>/dev/null; then
+      fail "$name: no message box"; sed 's/^/    /' "$log"; stop; return
+    fi
+    sleep 0.1
+  done
+  sleep 0.5
+  local sw sh x0 y0 x1 y1
+  read -r sw sh x0 y0 x1 y1 < <("$work/xshot" "$screens/$name.png" 0 0 1280 "$rows")
+  kill "$show_pid" 2>/dev/null; wait "$show_pid" 2>/dev/null; show_pid=""
+  if ((x0 < 105 || x0 > 107 || y0 != 0 || x1 < 1173 || x1 > 1175 || y1 != rows)); then
+    fail "$name: the loading picture covers $x0,$y0 to $x1,$y1, not the letterbox 106,0 to 1174,$rows"
+  else
+    echo "ok   $name: the loading picture covers $x0,$y0 to $x1,$y1 ($screens/$name.png)"
+  fi
+}
+
 start_screen none
 run_case full_no_wm ""
+run_loading_case loading_no_wm 800
 stop
 start_screen jwm
 # Three times: as the show closes, the manager destroys its frame while SDL
@@ -125,7 +155,8 @@ start_screen jwm
 # in about one run of four.
 for i in 1 2 3; do run_case "full_jwm_$i" ""; done
 run_case window_jwm "500 600" --window
+run_loading_case loading_jwm 760
 stop
 
-echo "$((5 - failures)) passed, $failures failed"
+echo "$((7 - failures)) passed, $failures failed"
 ((failures == 0))
