@@ -34,7 +34,6 @@ struct WindowPlacement {
     bool keepWindowed = false;
 };
 void SetWindowPlacement(const WindowPlacement& placement);
-WindowPlacement GetWindowPlacement();
 // Displays the video driver offers (starting it if need be); 0 without video.
 int DisplayCount();
 

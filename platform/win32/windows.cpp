@@ -200,8 +200,6 @@ SDL_Window* GetSdlWindow(HWND hWnd) {
 
 void SetWindowPlacement(const WindowPlacement& placement) { State().placement = placement; }
 
-WindowPlacement GetWindowPlacement() { return State().placement; }
-
 int DisplayCount() {
     if (!detail::EnsureVideo()) return 0;
     return std::max(SDL_GetNumVideoDisplays(), 0);

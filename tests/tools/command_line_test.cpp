@@ -161,14 +161,6 @@ TEST(CommandLine, UsageWrapsLongTextsAndPutsLongNamesOnTheirOwnLine) {
     EXPECT_EQ(lines[longName + 1], std::string(column, ' ') + "short");
 }
 
-TEST(CommandLine, VersionIsTheProjectsForEveryProgram) {
-    const std::string version = vt::cli::Version();
-    EXPECT_FALSE(version.empty());
-    EXPECT_EQ(version.find_first_not_of("0123456789."), std::string::npos) << version;
-    Fixture f;
-    EXPECT_EQ(vt::cli::VersionLine(f.program), "demo " + version);
-}
-
 TEST(CommandLine, NumbersAndCounts) {
     double d = -1;
     EXPECT_TRUE(vt::cli::ReadNumber("64.5", d));

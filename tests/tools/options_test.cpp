@@ -64,13 +64,6 @@ TEST(ProgramOptions, BadValuesAndUnknownOptionsFail) {
     EXPECT_EQ(Program({"--display", "one"}).outcome.error, "--display one: not a display number (0, 1, ...)");
 }
 
-TEST(ProgramOptions, UsageNamesEveryOption) {
-    vt::program::Options options;
-    const std::string usage = vt::cli::Usage(vt::program::MakeProgram(options));
-    for (const char* name : {"--window", "--display N", "--media DIR", "--no-sound", "--help", "--version"})
-        EXPECT_NE(usage.find(std::string("  ") + name + " "), std::string::npos) << name;
-}
-
 TEST(CaptureOptions, DefaultsRenderTheWholeShowAtSixtyFromTheFoundMedia) {
     const auto run = Capture({});
     ASSERT_EQ(run.outcome.action, Action::Run);

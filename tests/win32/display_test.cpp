@@ -136,11 +136,4 @@ TEST_F(Placement, KeptWindowedWindowsAreCentredOnTheirDisplay) {
     EXPECT_EQ(y, bounds.y + (bounds.h - 240) / 2);
 }
 
-TEST_F(Placement, IsAHostSettingThatOutlivesShutdown) {
-    vt::win32::SetWindowPlacement({3, true});
-    vt::win32::Shutdown();
-    EXPECT_EQ(vt::win32::GetWindowPlacement().display, 3);
-    EXPECT_TRUE(vt::win32::GetWindowPlacement().keepWindowed);
-}
-
 }  // namespace
