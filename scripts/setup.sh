@@ -13,7 +13,8 @@ VT_PACKAGES=(
   libmpg123-dev libkissfft-dev
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 libmp3lame-dev
   libgtest-dev googletest clang libclang-rt-14-dev
-  ffmpeg xvfb xauth xdotool libx11-dev
+  ffmpeg xvfb xauth xdotool x11-utils libx11-dev jwm
+  file lintian desktop-file-utils man-db groff-base
   time
 )
 

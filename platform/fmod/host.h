@@ -1,4 +1,4 @@
-// Host-side controls of the sound layer: for the capture tool and tests.
+// Host-side controls of the sound layer: for the programs and tests.
 //
 //   vt::fmod::SetVirtualTime(true);  // before FSOUND_Init: no audio device;
 //                                    // the play position follows the win32
@@ -12,6 +12,11 @@
 namespace vt::fmod {
 
 void SetVirtualTime(bool virtualTime);
+
+// Silent output, before FSOUND_Init: the music plays to SDL's dummy audio
+// driver, which takes it at the real rate and plays nothing, so the play
+// position and the spectrum run as with a sound card.
+void SetSilentOutput(bool silent);
 
 // Whether FSOUND_Init has run and FSOUND_Close has not since.
 bool IsInitialised();

@@ -41,6 +41,8 @@ constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms per callback at 44.1 kHz
 
 struct Sound {
     bool virtualTime = false;  // the setting for the next FSOUND_Init
+    bool silent = false;       // likewise
+    bool driverForced = false;  // the audio driver hint is ours
     bool initialised = false;
     bool virtualNow = false;   // what the current FSOUND_Init chose
     bool audioSubsystem = false;
@@ -150,6 +152,8 @@ int64_t PlayPosition(const Sound& s) {
 
 void SetVirtualTime(bool virtualTime) { S().virtualTime = virtualTime; }
 
+void SetSilentOutput(bool silent) { S().silent = silent; }
+
 void AdvanceVirtualPlayback() {
     Sound& s = S();
     if (!s.virtualNow || !s.playing) return;
@@ -194,6 +198,11 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     if (!s.virtualNow) {
         // No device is no error: the show then runs silent.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as the window layer does
+        // Over SDL_AUDIODRIVER too: silence was asked for on the command line.
+        if (s.silent)
+            s.driverForced = SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        else if (s.driverForced)
+            s.driverForced = !SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         QuietStderr quiet;
         s.audioSubsystem = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!s.audioSubsystem || !OpenDevice(s, s.mixRate)) {

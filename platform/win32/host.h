@@ -23,6 +23,20 @@ bool IsHeadless();
 // True when a real display (X11 or Wayland) is open or could be opened.
 bool HasDisplay();
 
+// Where windows go, for windows created and shown afterwards. They open on
+// display `display` (0 is the first). A full-screen window fills its display
+// with or without a window manager. With keepWindowed, a device's request for
+// full screen is set aside when the window is shown: it stays a resizable
+// window, centred on its display (the device letterboxes into whatever size
+// it has).
+struct WindowPlacement {
+    int display = 0;
+    bool keepWindowed = false;
+};
+void SetWindowPlacement(const WindowPlacement& placement);
+// Displays the video driver offers (starting it if need be); 0 without video.
+int DisplayCount();
+
 // Message boxes: a hook sees every box (text, caption, type) before it is
 // shown; returning true suppresses the box.
 using MessageBoxHook = std::function<bool(const char* text, const char* caption, UINT type)>;

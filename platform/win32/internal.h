@@ -36,6 +36,16 @@ void ResetQueue();
 // Destroys every window without calling procedures; forgets the classes.
 void ResetWindows();
 
+// On X11: requests that fail only because a window is already gone (the
+// window manager's frame, as the show closes) no longer end the program.
+// Called once video is up.
+void TolerateVanishedX11Windows();
+// Once a full-screen window is shown on X11, it covers its display before
+// anything is drawn: without a window manager we move and size it ourselves
+// (nobody else will); with one we wait, within a second, for the manager to.
+// Elsewhere nothing happens.
+void SettleFullScreen(SDL_Window* window);
+
 // Held modifiers as accelerator flags (FALT | FCONTROL | FSHIFT).
 using Modifiers = uint8_t;
 

@@ -22,6 +22,7 @@
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/trace.h"
+#include "platform/win32/video_driver.h"
 
 namespace vt::win32 {
 namespace {
@@ -57,6 +58,7 @@ struct WindowState {
     bool videoOk = false;
     bool cursorShown = true;
     HCURSOR cursor = nullptr;
+    WindowPlacement placement;  // a host setting: kept across Shutdown
 };
 
 WindowState& State() {
@@ -98,6 +100,21 @@ Uint32 SdlFlags(DWORD style) {
     return flags;
 }
 
+// Where a window asked for at (x, y) opens: on the placement's display, at
+// the same offset from its corner; a window kept windowed is centred on it.
+void PlaceOnDisplay(int& x, int& y) {
+    const WindowPlacement& p = State().placement;
+    if (p.keepWindowed) {
+        x = y = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(p.display));
+        return;
+    }
+    SDL_Rect bounds;
+    if (p.display != 0 && SDL_GetDisplayBounds(p.display, &bounds) == 0) {
+        x += bounds.x;
+        y += bounds.y;
+    }
+}
+
 // When no driver was asked for and the display cannot be opened (none named,
 // or its server refused the connection), SDL quietly falls back to a driver
 // without windows: the program would then play unseen. Say so.
@@ -126,11 +143,13 @@ bool EnsureVideo() {
     // Ctrl+C and SIGTERM keep their usual meaning: SDL would otherwise turn
     // them into events that programs without a message loop never read.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    ChooseVideoDrivers();
     s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!s.videoOk) std::fprintf(stderr, "vantorel: no video driver: %s\n", SDL_GetError());
     if (s.videoOk) {
         const char* driver = SDL_GetCurrentVideoDriver();
         TraceStep(std::string("video ready (") + (driver ? driver : "?") + ")");
+        TolerateVanishedX11Windows();
         WarnIfNoVisibleDisplay(driver);
     }
     if (s.videoOk && !s.cursorShown) SDL_ShowCursor(SDL_DISABLE);
@@ -177,6 +196,13 @@ void ResetWindows() {
 SDL_Window* GetSdlWindow(HWND hWnd) {
     Window* w = Find(hWnd);
     return w ? w->sdl.get() : nullptr;
+}
+
+void SetWindowPlacement(const WindowPlacement& placement) { State().placement = placement; }
+
+int DisplayCount() {
+    if (!detail::EnsureVideo()) return 0;
+    return std::max(SDL_GetNumVideoDisplays(), 0);
 }
 
 int RegisteredClassCount() { return static_cast<int>(State().classes.size()); }
@@ -238,8 +264,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (detail::EnsureVideo()) {
         // Without an SDL window the handle still works for messages; the
         // device layer then fails to create its context and says so.
-        w->sdl.reset(SDL_CreateWindow(windowName ? windowName : "", x, y, std::max(width, 1),
-                                      std::max(height, 1), SdlFlags(style)));
+        int sx = x, sy = y;
+        PlaceOnDisplay(sx, sy);
+        w->sdl.reset(SDL_CreateWindow(windowName ? windowName : "", sx, sy, std::max(width, 1), std::max(height, 1),
+                                      SdlFlags(style)));
         if (!w->sdl) std::fprintf(stderr, "vantorel: cannot create a window: %s\n", SDL_GetError());
         else TraceStep("window created");
     }
@@ -295,8 +323,14 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
     if (nCmdShow == SW_HIDE) {
         SDL_HideWindow(w->sdl.get());
     } else if (!IsHeadless()) {
-        SDL_ShowWindow(w->sdl.get());
-        SDL_RaiseWindow(w->sdl.get());
+        SDL_Window* sdl = w->sdl.get();
+        // A device asks for full screen before the window is first shown,
+        // which is when SDL carries it out: set aside here, it never happens.
+        if (State().placement.keepWindowed && (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN))
+            SDL_SetWindowFullscreen(sdl, 0);
+        SDL_ShowWindow(sdl);
+        SDL_RaiseWindow(sdl);
+        detail::SettleFullScreen(sdl);
         TraceStep("window shown");
     }
     return wasVisible ? TRUE : FALSE;

@@ -20,6 +20,7 @@
 #include "show/show_clock.h"
 #include "tools/capture/options.h"
 #include "tools/capture/outputs.h"
+#include "tools/common/media_folder.h"
 
 namespace fs = std::filesystem;
 using namespace vt::capture;
@@ -108,24 +109,20 @@ bool WriteVariants(const std::string& path, std::vector<std::string> lines)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    std::string error;
-    auto parsed = ParseOptions(argc, argv, error);
-    if (!parsed) {
-        std::fprintf(stderr, "vantorel-capture: %s\n%s", error.c_str(), UsageText());
-        return 2;
-    }
+int main(int argc, char** argv) {
     Capture capture;
-    capture.options = *parsed;
     Options& options = capture.options;
+    const vt::cli::Program program = MakeProgram(options);
+    vt::cli::Outcome outcome = ParseOptions(program, options, argc, argv);
     for (double at : options.at) {
-        if (at >= SHOW_END) {
-            std::fprintf(stderr, "vantorel-capture: --at %.3f is at or past the show's end (%.0f s)\n%s", at,
-                         (double)SHOW_END, UsageText());
-            return 2;
+        if (outcome.action == vt::cli::Action::Run && at >= SHOW_END) {
+            char error[96];
+            std::snprintf(error, sizeof(error), "--at %.3f is at or past the show's end (%.0f s)", at,
+                          (double)SHOW_END);
+            outcome = {vt::cli::Action::Fail, error};
         }
     }
+    if (outcome.action != vt::cli::Action::Run) return vt::cli::Finish(program, outcome);
 
     // Every output path is taken relative to where we were started.
     options.outDir = Absolute(options.outDir);
@@ -139,8 +136,9 @@ int main(int argc, char** argv)
         fs::create_directories(options.outDir, ec);
     if (!options.loadingFile.empty())
         fs::create_directories(fs::path(options.loadingFile).parent_path(), ec);
-    if (chdir(options.mediaDir.c_str()) != 0) {
-        std::fprintf(stderr, "vantorel-capture: cannot enter media folder %s\n", options.mediaDir.c_str());
+    std::string error;
+    if (!vt::cli::EnterMediaFolder(options.mediaDir, error)) {
+        std::fprintf(stderr, "vantorel-capture: %s\n", error.c_str());
         return 1;
     }
     if (!options.statsFile.empty()) {

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/command_line.h"
+
 namespace vt::capture {
 
 struct Options {
-    std::string mediaDir = ".";
+    std::string mediaDir;  // empty: found (tools/common/media_folder.h)
     double fps = 60.0;
     std::vector<double> at;  // sorted, unique
     std::string outDir = ".";
@@ -22,9 +24,12 @@ struct Options {
     std::string drawCostsFile;  // each OpenGL draw timed alone, one CSV row each
 };
 
-// Parses argv; on failure returns nullopt and sets `error` to one line.
-std::optional<Options> ParseOptions(int argc, const char* const* argv, std::string& error);
-const char* UsageText();
+// The tool's table, reading into `options` (which must outlive it).
+cli::Program MakeProgram(Options& options);
+
+// Reads argv with that table, then checks the options together and sorts
+// the --at times. On Run, `options` holds the command line.
+cli::Outcome ParseOptions(const cli::Program& program, Options& options, int argc, const char* const* argv);
 
 // Show time at which rendering stops (exclusive) for these options: 0 when
 // the loading frame is all that was asked for, or only the loading itself.

@@ -3,6 +3,7 @@
 //   mkmedia OUT                 images, star mesh and music into OUT
 //   mkmedia --images-only OUT   everything but the music (quick look)
 //   mkmedia --sheet FILE.png    a contact sheet of every image
+//   mkmedia --icons OUT         the program's icon at every size, OUT/hicolor/...
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -20,9 +21,9 @@
 
 namespace {
 
-void writeImages(const std::string& out, mk::Fonts& fonts)
+void writeImages(const std::string& out, mk::Fonts& fonts, const std::vector<mk::ImageSpec>& set)
 {
-    for (const mk::ImageSpec& item : mk::imageSet()) {
+    for (const mk::ImageSpec& item : set) {
         const mk::Image img = mk::renderImage(item, fonts);
         const std::string path = out + "/" + item.path;
         if (item.format == mk::Format::Jpeg) mk::writeJpeg(path, img, item.width <= 32 ? 100 : 92);
@@ -46,7 +47,7 @@ double secondsSince(std::chrono::steady_clock::time_point t0)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: mkmedia [--images-only] OUT | mkmedia --sheet FILE.png\n");
+    std::fprintf(stderr, "usage: mkmedia [--images-only] OUT | mkmedia --sheet FILE.png | mkmedia --icons OUT\n");
     return 2;
 }
 
@@ -58,6 +59,11 @@ int main(int argc, char** argv)
         if (argc == 3 && std::strcmp(argv[1], "--sheet") == 0) {
             mk::Fonts fonts;
             mk::writeContactSheet(argv[2], mk::imageSet(), fonts);
+            return 0;
+        }
+        if (argc == 3 && std::strcmp(argv[1], "--icons") == 0) {
+            mk::Fonts fonts;
+            writeImages(argv[2], fonts, mk::iconSet());
             return 0;
         }
         bool music = true;
@@ -92,7 +98,7 @@ int main(int argc, char** argv)
         std::exception_ptr imageError;
         try {
             mk::Fonts fonts;
-            writeImages(out, fonts);
+            writeImages(out, fonts, mk::imageSet());
             writeStar(out);
         } catch (...) {
             imageError = std::current_exception();

@@ -24,6 +24,11 @@ struct ImageSpec {
 
 std::vector<ImageSpec> imageSet();
 
+// The program's icon for desktop menus, one PNG per size of the icon theme
+// ("hicolor/48x48/apps/vantorel.png"); not part of the show's media.
+inline constexpr int kIconSizes[] = {32, 48, 64, 128, 256};
+std::vector<ImageSpec> iconSet();
+
 // Paints item and brings it to the file's size.
 Image renderImage(const ImageSpec& item, Fonts& fonts);
 
