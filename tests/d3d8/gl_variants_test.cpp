@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/d3d8/gl_variants.h"
+#include "tests/d3d8/driver_code.h"
 #include "tests/d3d8/gl_fixture.h"
 
 namespace vt::d3d8::test {
@@ -307,7 +308,8 @@ void Variants::DrawManyKinds() {
 }
 
 // What a recording device writes down, a warm-up draws: afterwards the same
-// draws meet nothing new and build no program.
+// draws meet nothing new, build no program, and the driver builds no code
+// for them (where it builds code we can count).
 TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) {
     Restart(true, false);
     DrawManyKinds();
@@ -322,8 +324,10 @@ TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) {
     Restart(false, true);
     EXPECT_EQ(Built(), 0u) << "nothing drawn yet";
     dev_->EndScene();
+    const uint64_t codeBefore = DriverCodeBuilds();
     ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);  // the loading frame: warm-up
     dev_->BeginScene();
+    const uint64_t codeWarmed = DriverCodeBuilds();
     const DeviceStats warmed = GetStats(dev_);
     EXPECT_EQ(warmed.variantsBuilt, met) << "each line drawn once, as its own combination";
     EXPECT_EQ(warmed.drawCalls, 0u) << "the warm-up's draws are not the show's";
@@ -333,6 +337,10 @@ TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) {
     const DeviceStats after = GetStats(dev_);
     EXPECT_EQ(after.variantsBuilt, met) << "a combination the warm-up drew came back as new";
     EXPECT_EQ(after.programsBuilt, warmed.programsBuilt) << "a program was built after the warm-up";
+    // The driver's own variants can hang on more than the device tells
+    // apart, such as how the attributes of one vertex buffer are bound.
+    if (codeWarmed == codeBefore) GTEST_SKIP() << "the GL driver builds no code this test can count";
+    EXPECT_EQ(DriverCodeBuilds(), codeWarmed) << "the driver built code for a combination the warm-up drew";
 }
 
 // A recording device notes the show's draws even when the warm-up already
