@@ -375,6 +375,7 @@ private:
     void NoteVariant(D3DPRIMITIVETYPE type);  // last step of PrepareDraw
     bool ApplyRecipe(const DrawRecipe& r, WarmUpKit& kit);
     void PrecompileCommon(const std::vector<DrawRecipe>& recipes, WarmUpKit& kit);
+    void SettleVertexArray();  // the array object in the layout most draws meet
     void WarmUp();
     void SetViewportInternal(const D3DVIEWPORT8& vp);
     // Internal resolution and multisampling (gl_targets.cpp).

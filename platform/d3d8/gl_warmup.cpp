@@ -184,6 +184,23 @@ void GlDevice::PrecompileCommon(const std::vector<DrawRecipe>& recipes, WarmUpKi
     stats.programsBuilt = shaders_.ProgramCount();
 }
 
+// Mesa stops folding the attributes of one vertex buffer into one binding
+// once a vertex array object has been respecified a few times, and its
+// vertex-program code depends on which of the two layouts a draw meets. The
+// device respecifies its array object at nearly every draw, so all but the
+// first few draws of its life meet the unfolded layout; the warm-up must draw
+// in that one too. Empty draws make the driver look at the array object
+// without running anything. Needs a program and a vertex buffer bound.
+void GlDevice::SettleVertexArray() {
+    constexpr int kRounds = 8;  // the driver gives up folding after 4
+    for (int i = 0; i < kRounds; ++i) {
+        glVertexAttribPointer(kAttrPosition, 3, GL_FLOAT, GL_FALSE, GLsizei(16 + 4 * (i & 1)), nullptr);
+        glDrawArrays(GL_POINTS, 0, 0);
+    }
+    gl_.attribFvf = 0xffffffffu;  // the next draw sets its own pointers again
+    VT_CHECK_GL("settling the vertex array");
+}
+
 void SetWarmUpList(const std::string& text) { ListOverride() = text; }
 
 void GlDevice::WarmUp() {
@@ -206,6 +223,9 @@ void GlDevice::WarmUp() {
         kit.device = this;
         variants_.replaying = true;
         PrecompileCommon(recipes, kit);
+        if (!recipes.empty() && ApplyRecipe(recipes.front(), kit) &&
+            SUCCEEDED(PrepareDraw(recipes.front().primitive, false)))
+            SettleVertexArray();
         // Through the show's own draw calls, so the draws go to GL the way the
         // show's would.
         inScene_ = false;

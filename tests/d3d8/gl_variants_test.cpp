@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/d3d8/gl_variants.h"
+#include "tests/d3d8/driver_code.h"
 #include "tests/d3d8/gl_fixture.h"
 
 namespace vt::d3d8::test {
@@ -308,7 +309,8 @@ void Variants::DrawManyKinds() {
 }
 
 // What a recording device writes down, a warm-up draws: afterwards the same
-// draws meet nothing new and build no program.
+// draws meet nothing new, build no program, and the driver builds no code
+// for them (where it builds code we can count).
 void Variants::WarmUpCoversWhatWasRecorded() {
     Restart(true, false);
     DrawManyKinds();
@@ -323,8 +325,10 @@ void Variants::WarmUpCoversWhatWasRecorded() {
     Restart(false, true);
     EXPECT_EQ(Built(), 0u) << "nothing drawn yet";
     dev_->EndScene();
+    const uint64_t codeBefore = DriverCodeBuilds();
     ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);  // the loading frame: warm-up
     dev_->BeginScene();
+    const uint64_t codeWarmed = DriverCodeBuilds();
     const DeviceStats warmed = GetStats(dev_);
     EXPECT_EQ(warmed.variantsBuilt, met) << "each line drawn once, as its own combination";
     EXPECT_EQ(warmed.drawCalls, 0u) << "the warm-up's draws are not the show's";
@@ -334,6 +338,10 @@ void Variants::WarmUpCoversWhatWasRecorded() {
     const DeviceStats after = GetStats(dev_);
     EXPECT_EQ(after.variantsBuilt, met) << "a combination the warm-up drew came back as new";
     EXPECT_EQ(after.programsBuilt, warmed.programsBuilt) << "a program was built after the warm-up";
+    // The driver's own variants can hang on more than the device tells
+    // apart, such as how the attributes of one vertex buffer are bound.
+    if (codeWarmed == codeBefore) GTEST_SKIP() << "the GL driver builds no code this test can count";
+    EXPECT_EQ(DriverCodeBuilds(), codeWarmed) << "the driver built code for a combination the warm-up drew";
 }
 
 TEST_F(Variants, ARecordedListWarmsUpEveryCombinationItHolds) { WarmUpCoversWhatWasRecorded(); }
