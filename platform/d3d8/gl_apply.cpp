@@ -24,6 +24,7 @@ uint32_t RenderStateDirt(D3DRENDERSTATETYPE state) {
     case D3DRS_ALPHABLENDENABLE:
     case D3DRS_ZBIAS:
     case D3DRS_COLORWRITEENABLE:
+    case D3DRS_CLIPPING:  // depth clipping of pre-transformed vertices
     case D3DRS_BLENDOP: return kDirtyFixed;
     case D3DRS_AMBIENT:
     case D3DRS_POINTSIZE:
@@ -56,7 +57,8 @@ uint32_t RenderStateDirt(D3DRENDERSTATETYPE state) {
     case D3DRS_FOGEND:
     case D3DRS_FOGDENSITY:
     case D3DRS_RANGEFOGENABLE: return kDirtyFog;
-    default: return 0;  // recorded; no effect on this device (dither, clipping, patterns...)
+    default:
+        return 0;  // recorded; no effect on this device (dither, patterns...)
     }
 }
 
@@ -108,7 +110,13 @@ GLenum CompareFunc(DWORD f) {
     }
 }
 
-GLenum BlendFactor(DWORD b) {
+// With destAlphaIsOne the target has no alpha of its own: factors that
+// read it become constants (SRCALPHASAT's min(As, 1 - Ad) is then 0).
+GLenum BlendFactor(DWORD b, bool destAlphaIsOne) {
+    if (destAlphaIsOne) {
+        if (b == D3DBLEND_DESTALPHA) return GL_ONE;
+        if (b == D3DBLEND_INVDESTALPHA || b == D3DBLEND_SRCALPHASAT) return GL_ZERO;
+    }
     switch (b) {
     case D3DBLEND_ZERO: return GL_ZERO;
     case D3DBLEND_ONE: return GL_ONE;
@@ -191,7 +199,8 @@ int VertexFogSource(const DWORD* rs, const FvfLayout& l) {
     switch (rs[D3DRS_FOGVERTEXMODE]) {
     case D3DFOG_EXP: return kVFogExp;
     case D3DFOG_EXP2: return kVFogExp2;
-    case D3DFOG_LINEAR: return kVFogLinear;
+    case D3DFOG_LINEAR:
+        return DWtoF(rs[D3DRS_FOGSTART]) == DWtoF(rs[D3DRS_FOGEND]) ? kVFogLinearStep : kVFogLinear;
     default: return kVFogNone;
     }
 }
@@ -215,6 +224,11 @@ void GlDevice::ApplyFixedState() {
     const DWORD* rs = state_.rs;
     const bool depth = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state_.depthTarget != nullptr;
     SetCap(GL_DEPTH_TEST, depth, gl_.depthTest);
+    // Pre-transformed vertices are not clipped by their depth when clipping
+    // is off or no depth test applies; where a test applies their depth is
+    // clamped to the depth range, pixel by pixel. Transformed ones always
+    // are clipped.
+    SetCap(GL_DEPTH_CLAMP, layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE), gl_.depthClamp);
     if (depth) {
         int mask = rs[D3DRS_ZWRITEENABLE] ? 1 : 0;
         if (gl_.depthMask != mask) {
@@ -231,8 +245,11 @@ void GlDevice::ApplyFixedState() {
     const bool blend = rs[D3DRS_ALPHABLENDENABLE] != FALSE;
     SetCap(GL_BLEND, blend, gl_.blend);
     if (blend) {
-        GLenum src = BlendFactor(rs[D3DRS_SRCBLEND]);
-        GLenum dst = BlendFactor(rs[D3DRS_DESTBLEND]);
+        // An X8R8G8B8 target is stored with an alpha channel, but has none:
+        // its alpha reads 1 whatever was cleared or drawn there.
+        const bool alphaIsOne = state_.colorTarget->desc.Format == D3DFMT_X8R8G8B8;
+        GLenum src = BlendFactor(rs[D3DRS_SRCBLEND], alphaIsOne);
+        GLenum dst = BlendFactor(rs[D3DRS_DESTBLEND], alphaIsOne);
         if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA) {
             src = GL_SRC_ALPHA;
             dst = GL_ONE_MINUS_SRC_ALPHA;
@@ -442,7 +459,9 @@ void GlDevice::UploadBlocks() {
         if (rs[D3DRS_SPECULARENABLE]) flags |= kVfSpecular;
         if (l.psize >= 0) flags |= kVfHasPointSize;
         if (rs[D3DRS_POINTSCALEENABLE]) flags |= kVfPointScale;
-        if (l.rhw || state_.proj.m[2][3] != 0.0f) flags |= kVfFogDepthW;
+        // Table fog from w under a perspective projection; from z otherwise,
+        // pre-transformed vertices included, whatever their rhw.
+        if (!l.rhw && state_.proj.m[2][3] != 0.0f) flags |= kVfFogDepthW;
         b.flags = flags;
         if (rs[D3DRS_COLORVERTEX]) {  // otherwise every source is the material
             b.diffuseSource = static_cast<int32_t>(rs[D3DRS_DIFFUSEMATERIALSOURCE]);
@@ -485,6 +504,8 @@ void GlDevice::UploadBlocks() {
         ColorToFloats(rs[D3DRS_TEXTUREFACTOR], b.textureFactor);
         b.alphaFunc = static_cast<int32_t>(rs[D3DRS_ALPHAFUNC]);
         b.alphaRef = static_cast<int32_t>(rs[D3DRS_ALPHAREF] & 0xff);
+        b.depthMin = vp.MinZ;
+        b.depthScale = vp.MaxZ - vp.MinZ;
         UploadBlock(kBlockPixel, b);
     }
     dirty_ &= ~uint32_t(kDirtyBlocks);
@@ -522,6 +543,7 @@ FragmentKey GlDevice::MakeFragmentKey() const {
     if (rs[D3DRS_FOGENABLE]) f |= rs[D3DRS_FOGTABLEMODE] != D3DFOG_NONE ? kFkTableFog : kFkFog;
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) f |= kFkAlphaTest;
     if (rs[D3DRS_POINTSPRITEENABLE] && lastPoints_) f |= kFkSprite;
+    if (state_.viewport.MaxZ > 1.0f) f |= kFkDepthRange;
     key.flags = f;
     return key;
 }

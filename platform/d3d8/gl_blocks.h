@@ -39,7 +39,7 @@ constexpr int kMaxActiveLights = 8;
     X(kVfSpecular, 1 << 6)         \
     X(kVfHasPointSize, 1 << 7)     \
     X(kVfPointScale, 1 << 8)       \
-    X(kVfFogDepthW, 1 << 9) /* table fog: pass clip w (perspective) rather than z */
+    X(kVfFogDepthW, 1 << 9) /* table fog: from clip w (perspective) rather than z */
 
 // FogBlock::vertexMode: how the per-vertex fog value is made.
 #define VT_VERTEX_FOG_MODES(X)              \
@@ -48,7 +48,8 @@ constexpr int kMaxActiveLights = 8;
     X(kVFogExp2, 2)                         \
     X(kVFogLinear, 3)                       \
     X(kVFogSpecAlpha, 4) /* f = specular alpha */ \
-    X(kVFogDepth, 5) /* pass depth; the fragment stage computes table fog */
+    X(kVFogDepth, 5) /* pass depth; the fragment stage computes table fog */ \
+    X(kVFogLinearStep, 6) /* linear with start = end: pass end - d; the fragment stage steps */
 
 // Array sizes the GLSL declares.
 #define VT_GLSL_SIZES(X)              \
@@ -170,7 +171,8 @@ struct PixelBlock {
     float textureFactor[4];
     int32_t alphaFunc;  // D3DCMPFUNC
     int32_t alphaRef;   // 0..255
-    int32_t pad_[2];
+    float depthMin;     // the viewport's MinZ and MaxZ - MinZ, for kFkDepthRange
+    float depthScale;
 };
 static_assert(sizeof(PixelBlock) == 2 * 16, "pixel block layout");
 

@@ -59,11 +59,40 @@ inline Mat4 FromD3D(const D3DMATRIX& d) {
     return r;
 }
 
-// Inverse transpose of the upper 3x3 of m, returned in the upper 3x3 of a
-// Mat4 (rest identity); n_cam = n * result for row vectors. A singular
-// matrix gives the zero 3x3, so normals vanish rather than blow up.
+// Cofactor (row, col) of a 4x4 matrix: the signed determinant of the 3x3
+// left when that row and column are struck out.
+inline double Cofactor(const Mat4& a, int row, int col) {
+    double s[3][3];
+    for (int i = 0, r = 0; i < 4; ++i) {
+        if (i == row) continue;
+        for (int j = 0, c = 0; j < 4; ++j)
+            if (j != col) s[r][c++] = a.m[i][j];
+        ++r;
+    }
+    const double d = s[0][0] * (s[1][1] * s[2][2] - s[1][2] * s[2][1]) -
+                     s[0][1] * (s[1][0] * s[2][2] - s[1][2] * s[2][0]) +
+                     s[0][2] * (s[1][0] * s[2][1] - s[1][1] * s[2][0]);
+    return (row + col) % 2 ? -d : d;
+}
+
+// The normal matrix of world * view: the upper 3x3 of its inverse transpose,
+// returned in the upper 3x3 of a Mat4 (rest identity); n_cam = n * result
+// for row vectors. For an affine matrix (last column 0, 0, 0, 1) that is the
+// inverse transpose of its own 3x3; a projective one (say _34 = -1, _44 = 0)
+// mixes its last column in, and can turn a normal to zero, so such a
+// surface lights black. A singular matrix gives the zero 3x3, so normals
+// vanish rather than blow up.
 inline Mat4 NormalMatrix(const Mat4& a) {
     const float(*m)[4] = a.m;
+    if (m[0][3] != 0.0f || m[1][3] != 0.0f || m[2][3] != 0.0f || m[3][3] != 1.0f) {
+        Mat4 r = Identity();
+        double det = 0.0;
+        for (int j = 0; j < 4; ++j) det += m[0][j] * Cofactor(a, 0, j);
+        // (M^-1)^T is the cofactor matrix over the determinant.
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) r.m[i][j] = det != 0.0 ? float(Cofactor(a, i, j) / det) : 0.0f;
+        return r;
+    }
     float c00 = m[1][1] * m[2][2] - m[1][2] * m[2][1];
     float c01 = m[1][2] * m[2][0] - m[1][0] * m[2][2];
     float c02 = m[1][0] * m[2][1] - m[1][1] * m[2][0];

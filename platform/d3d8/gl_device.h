@@ -250,7 +250,7 @@ struct DeviceState {
 // Last GL fixed-function state sent, to skip redundant calls.
 struct GlShadow {
     int blend = -1, srcRgb = -1, dstRgb = -1, blendEq = -1;
-    int depthTest = -1, depthMask = -1, depthFunc = -1;
+    int depthTest = -1, depthMask = -1, depthFunc = -1, depthClamp = -1;
     int cull = -1, cullFace = -1;
     int polygonMode = -1;
     int colorMask = -1;
@@ -466,6 +466,7 @@ private:
     int samples_ = 0;
     GLint maxTextureSize_ = 0, maxRenderbufferSize_ = 0;
     GLint vpStored_[4] = {};     // the viewport in stored pixels (x, y, width, height)
+    bool depthBeyondOne_ = false;  // the applied viewport's MaxZ is above 1: a change needs new programs
     GLuint resolveFbo_[2] = {};  // read and draw framebuffers of a resolve
     GLuint wideLineIndices_ = 0;
     std::vector<GLuint> wideLineData_;

@@ -75,11 +75,22 @@ void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
         glViewport(v[0], v[1], v[2], v[3]);
         std::copy(v, v + 4, gl_.vp);
     }
-    if (gl_.depthRange[0] != vp.MinZ || gl_.depthRange[1] != vp.MaxZ) {
-        glDepthRange(vp.MinZ, vp.MaxZ);
-        gl_.depthRange[0] = vp.MinZ;
-        gl_.depthRange[1] = vp.MaxZ;
+    // Direct3D takes a MaxZ above 1: depth is then MinZ + z (MaxZ - MinZ),
+    // clamped to the depth buffer's 0..1. GL would clamp the range itself, so
+    // the range stays 0..1 and the fragment programs map the depth
+    // (kFkDepthRange, from the pixel block).
+    const bool beyond = vp.MaxZ > 1.0f;
+    const float nearZ = beyond ? 0.0f : vp.MinZ, farZ = beyond ? 1.0f : vp.MaxZ;
+    if (gl_.depthRange[0] != nearZ || gl_.depthRange[1] != farZ) {
+        glDepthRange(nearZ, farZ);
+        gl_.depthRange[0] = nearZ;
+        gl_.depthRange[1] = farZ;
     }
+    if (beyond != depthBeyondOne_) {
+        depthBeyondOne_ = beyond;
+        dirty_ |= kDirtyProgram;
+    }
+    if (beyond) dirty_ |= kDirtyPixel;
     dirty_ |= kDirtyTransform | kDirtyVertexMode;
 }
 
@@ -87,8 +98,9 @@ HRESULT GlDevice::SetViewport(const D3DVIEWPORT8* pViewport) {
     if (!pViewport) return D3DERR_INVALIDCALL;
     const D3DVIEWPORT8& vp = *pViewport;
     const D3DSURFACE_DESC& t = state_.colorTarget->desc;
+    // MaxZ may lie above 1 (SetViewportInternal says how depth is then made).
     if (vp.Width == 0 || vp.Height == 0 || uint64_t(vp.X) + vp.Width > t.Width ||
-        uint64_t(vp.Y) + vp.Height > t.Height || !(vp.MinZ >= 0.0f && vp.MaxZ <= 1.0f && vp.MinZ <= vp.MaxZ))
+        uint64_t(vp.Y) + vp.Height > t.Height || !(vp.MinZ >= 0.0f && vp.MinZ <= vp.MaxZ))
         return D3DERR_INVALIDCALL;
     MakeCurrent();
     Flush();
@@ -109,8 +121,11 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
     GlSurface* d = state_.depthTarget;
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !d) return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_STENCIL) && d->desc.Format != D3DFMT_D24S8) return D3DERR_INVALIDCALL;
-    if (count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (!(flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) return D3DERR_INVALIDCALL;
+    // The list decides, not the count: no list clears the whole viewport
+    // whatever the count says, and an empty list clears nothing.
+    const bool wholeViewport = pRects == nullptr;
+    if (!wholeViewport && count == 0) return D3D_OK;
     MakeCurrent();
     Flush();
     // A colour clear of the whole back buffer needs no copy of its old picture.
@@ -121,7 +136,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         return r.left <= 0 && r.top <= 0 && r.right >= LONG(td.Width) && r.bottom >= LONG(td.Height);
     };
     if ((flags & D3DCLEAR_TARGET) && state_.colorTarget == backBuffer_.get() && wholeTarget &&
-        (count == 0 || std::any_of(pRects, pRects + count, coversTarget)))
+        (wholeViewport || std::any_of(pRects, pRects + count, coversTarget)))
         backStale_ = false;
     if (dirty_ & kDirtyTarget) ApplyTarget();
 
@@ -163,7 +178,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         glScissor(sx0, sy0, sx1 - sx0, sy1 - sy0);
         glClear(mask);
     };
-    if (count == 0) {
+    if (wholeViewport) {
         clearRect(vx0, vy0, vx1, vy1);
     } else {
         for (DWORD i = 0; i < count; ++i) clearRect(pRects[i].left, pRects[i].top, pRects[i].right, pRects[i].bottom);

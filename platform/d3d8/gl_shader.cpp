@@ -266,6 +266,7 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     s += flat ? "LOC(kVarDiffuseFlat) flat in vec4 vDiffF;\nLOC(kVarSpecularFlat) flat in vec4 vSpecF;\n"
               : "LOC(kVarDiffuse) in vec4 vDiff;\nLOC(kVarSpecular) in vec4 vSpec;\n";
     s += "LOC(kVarFog) in float vFog;\n";
+    if (key.flags & kFkTableFog) s += "LOC(kVarFogDepth) noperspective in float vFogDepth;\n";
     for (int i = 0; i < key.stages; ++i) {
         const StageKey& k = key.stage[i];
         std::string n = std::to_string(i);
@@ -304,8 +305,14 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     if (key.flags & kFkTableFog)
         s += glsl::fragment_table_fog;
     else if (key.flags & kFkFog)
-        s += "    cur.rgb = mix(uFogColor.rgb, cur.rgb, vFog);\n";
+        // A linear step (start = end) arrives as end - d: fogged from 0 on.
+        s += "    float fog = uVertexFog == kVFogLinearStep ? (vFog > 0.0 ? 1.0 : 0.0) : vFog;\n"
+             "    cur.rgb = mix(uFogColor.rgb, cur.rgb, fog);\n";
     if (key.flags & kFkAlphaTest) s += glsl::fragment_alpha_test;
+    // Direct3D's depth with a MaxZ above 1: MinZ + z (MaxZ - MinZ), clamped
+    // to the depth buffer's range (the GL range is 0..1 then).
+    if (key.flags & kFkDepthRange)
+        s += "    gl_FragDepth = clamp(uDepthMin + clamp(gl_FragCoord.z, 0.0, 1.0) * uDepthScale, 0.0, 1.0);\n";
     s += "    oColor = cur;\n}\n";
     return s;
 }

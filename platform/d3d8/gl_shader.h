@@ -43,13 +43,15 @@ namespace vt::d3d8 {
     X(kVarDiffuseFlat, 2)   \
     X(kVarSpecularFlat, 3)  \
     X(kVarFog, 4)           \
-    X(kVarTexCoord0, 5) /* one per stage */
+    X(kVarTexCoord0, 5) /* one per stage */ \
+    X(kVarFogDepth, 13) /* table fog's depth, interpolated linearly on the screen */
 
 #define VT_ENUMERATOR(name, value) name = (value),
 enum AttribLocation : GLuint { VT_ATTRIBUTES(VT_ENUMERATOR) };
 enum VaryingLocation : int { VT_VARYINGS(VT_ENUMERATOR) };
 #undef VT_ENUMERATOR
 static_assert(kAttrDrawSlot == kAttrTex0 + kMaxStages, "the draw slot follows the stages' coordinates");
+static_assert(kVarFogDepth == kVarTexCoord0 + kMaxStages, "the fog depth follows the stages' coordinates");
 
 // Programs that read their matrices per draw (kVkDrawMatrices) find them in
 // a buffer texture on this unit, after the stages' 2D and cube units: per
@@ -70,6 +72,7 @@ enum FragmentFlags : uint8_t {
     kFkAlphaTest = 1 << 3,
     kFkSprite = 1 << 4,
     kFkFog = 1 << 5,
+    kFkDepthRange = 1 << 6,  // a viewport MaxZ above 1: depth mapped and clamped here
 };
 
 // VertexKey::flags.

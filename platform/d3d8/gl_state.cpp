@@ -159,9 +159,12 @@ HRESULT GlDevice::SetVertexShader(DWORD handle) {
     if (state_.fvf == handle) return D3D_OK;
     Flush();
     state_.fvf = handle;
+    const bool wasRhw = layout_.rhw;
     layout_ = FvfLayout::From(handle);
-    // Flags, fog source, coordinate sizes and the program all follow the format.
+    // Flags, fog source, coordinate sizes and the program all follow the
+    // format; depth clamping follows pre-transformed or not.
     dirty_ |= kDirtyVertexMode | kDirtyFog | kDirtyTexCoords | kDirtyProgram;
+    if (layout_.rhw != wasRhw) dirty_ |= kDirtyFixed;
     return D3D_OK;
 }
 

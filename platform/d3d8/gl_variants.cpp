@@ -258,6 +258,7 @@ VariantKey GlDevice::CurrentVariant(D3DPRIMITIVETYPE type) const {
     k.Add(uint32_t(uint64_t(programs) >> 32));
     const GlShadow& g = gl_;
     k.Add(uint32_t(g.depthTest));
+    k.Add(uint32_t(g.depthClamp));
     if (g.depthTest == 1) {
         k.Add(uint32_t(g.depthMask));
         k.Add(uint32_t(g.depthFunc));

@@ -77,6 +77,8 @@ std::vector<Member> Members() {
         {kBlockPixel, "uTFactor", offsetof(PixelBlock, textureFactor)},
         {kBlockPixel, "uAlphaFunc", offsetof(PixelBlock, alphaFunc)},
         {kBlockPixel, "uAlphaRef", offsetof(PixelBlock, alphaRef)},
+        {kBlockPixel, "uDepthMin", offsetof(PixelBlock, depthMin)},
+        {kBlockPixel, "uDepthScale", offsetof(PixelBlock, depthScale)},
     };
     const struct {
         const char* name;

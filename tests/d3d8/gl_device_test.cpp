@@ -108,6 +108,42 @@ TEST_F(Device, ClearChecksTheDepthBuffer) {
     back->Release();
 }
 
+TEST_F(Device, ClearRectangleListsAndTheirCount) {
+    // Inside a viewport: "everything" is the viewport, x 8..40, y 4..28.
+    ASSERT_EQ(dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00, 1, 0), D3D_OK);
+    D3DVIEWPORT8 vp = {8, 4, 32, 24, 0, 1};
+    ASSERT_EQ(dev_->SetViewport(&vp), D3D_OK);
+    const RECT rects[2] = {{0, 0, 12, 10}, {30, 20, 64, 48}};
+    enum Cleared { kNothing, kViewport, kRects };
+    struct Case {
+        const char* name;
+        DWORD count;
+        bool list;
+        Cleared want;
+    };
+    const Case cases[] = {
+        {"no count, no list", 0, false, kViewport}, {"no count, a list", 0, true, kNothing},
+        {"a count, no list", 1, false, kViewport},  {"two, no list", 2, false, kViewport},
+        {"two rectangles", 2, true, kRects},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00, 1, 0), D3D_OK);
+        EXPECT_EQ(dev_->Clear(c.count, c.list ? rects : nullptr, D3DCLEAR_TARGET, 0xffff0000, 1, 0), D3D_OK) << c.name;
+        Read();
+        ::testing::AssertionResult all = ::testing::AssertionSuccess();
+        for (int y = 0; y < int(kH) && all; ++y)
+            for (int x = 0; x < int(kW) && all; ++x) {
+                const bool inViewport = x >= 8 && x < 40 && y >= 4 && y < 28;
+                bool inRects = false;
+                for (const RECT& r : rects)
+                    inRects = inRects || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+                const bool red = inViewport && (c.want == kViewport || (c.want == kRects && inRects));
+                all = RegionIs(x, y, x + 1, y + 1, red ? RGB{255, 0, 0} : RGB{0, 255, 0}, 0);
+            }
+        EXPECT_TRUE(all) << c.name;
+    }
+}
+
 TEST_F(Device, ReferenceCountsAndBindings) {
     // The device is kept alive by its resources.
     EXPECT_EQ(dev_->AddRef(), 2u);

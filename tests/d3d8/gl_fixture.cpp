@@ -11,7 +11,7 @@ std::vector<TLVertex> Quad(float x0, float y0, float x1, float y1, D3DCOLOR c, f
     return {{x0, y0, z, 1, c, u0, v0}, {x1, y0, z, 1, c, u1, v0}, {x1, y1, z, 1, c, u1, v1}, {x0, y1, z, 1, c, u0, v1}};
 }
 
-void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth) {
+void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth, D3DFORMAT backFormat) {
 #ifndef NDEBUG
     glErrorsBefore_ = GlErrorsReported();
 #endif
@@ -24,7 +24,7 @@ void GlDeviceTest::CreateDevice(UINT w, UINT h, bool depth) {
     D3DPRESENT_PARAMETERS pp{};
     pp.BackBufferWidth = w;
     pp.BackBufferHeight = h;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferFormat = backFormat;
     pp.BackBufferCount = 1;
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
     pp.Windowed = TRUE;

@@ -64,7 +64,7 @@ protected:
     static constexpr UINT kW = 64, kH = 48;
     void SetUp() override { CreateDevice(kW, kH, true); }
     void TearDown() override;
-    void CreateDevice(UINT w, UINT h, bool depth);
+    void CreateDevice(UINT w, UINT h, bool depth, D3DFORMAT backFormat = D3DFMT_A8R8G8B8);
 
     // Draws vertices of any format from a temporary managed vertex buffer.
     template <class V>

@@ -1,6 +1,8 @@
 // The emulated fixed-function pipeline on the OpenGL device: lighting,
 // vertex fog, texture-coordinate generation and transforms, cube maps
 // rendered face by face, address modes, mip selection and stage operations.
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "tests/d3d8/gl_fixture.h"
@@ -213,6 +215,175 @@ TEST_F(Pipeline, VertexFogAtStartMiddleAndEnd) {
     Read();
     EXPECT_TRUE(RegionIs(0, 0, 16, 16, {255, 255, 255}));
     EXPECT_TRUE(RegionIs(16, 0, 32, 16, {0, 0, 255}));
+}
+
+// White fogged towards blue by factor f (1: no fog): what Direct3D blends.
+RGB FoggedWhite(double f) {
+    const int g = int(std::lround(255.0 * std::clamp(f, 0.0, 1.0)));
+    return {g, g, 255};
+}
+
+// The table fog factor of a depth d.
+double TableFog(DWORD mode, double d, double start, double end, double density) {
+    if (mode == D3DFOG_LINEAR) return end != start ? (end - d) / (end - start) : (d < end ? 1.0 : 0.0);
+    if (mode == D3DFOG_EXP) return std::exp(-d * density);
+    return std::exp(-(d * density) * (d * density));
+}
+
+TEST_F(Pipeline, TableFogOfPreTransformedVerticesFollowsTheirDepth) {
+    dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
+    const float start = 0.2f, end = 0.8f;
+    dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(start));
+    dev_->SetRenderState(D3DRS_FOGEND, FtoDW(end));
+    struct Case {
+        DWORD mode;
+        float density, z;
+    };
+    const Case cases[] = {
+        {D3DFOG_LINEAR, 0, 0.25f}, {D3DFOG_LINEAR, 0, 0.6f}, {D3DFOG_EXP, 2.0f, 0.5f}, {D3DFOG_EXP2, 1.5f, 0.5f}};
+    // The reciprocal w only weights interpolation: 0, 0.3 and 3 fog alike.
+    const float rhws[] = {0.0f, 0.3f, 3.0f};
+    for (const Case& c : cases) {
+        dev_->SetRenderState(D3DRS_FOGTABLEMODE, c.mode);
+        dev_->SetRenderState(D3DRS_FOGDENSITY, FtoDW(c.density));
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        for (int i = 0; i < 3; ++i) {
+            std::vector<TLVertex> q = Quad(16.0f * float(i), 0, 16.0f * float(i + 1), 16, 0xffffffff, c.z);
+            for (TLVertex& v : q) v.rhw = rhws[i];
+            ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, q), D3D_OK);
+        }
+        Read();
+        const RGB want = FoggedWhite(TableFog(c.mode, c.z, start, end, c.density));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(RegionIs(16 * i, 0, 16 * i + 16, 16, want))
+                << "mode " << c.mode << " z " << c.z << " rhw " << rhws[i];
+    }
+
+    // Depth across a primitive is interpolated on the screen, whatever the
+    // reciprocal w of its corners: z runs from 0 at x = 0 to 1 at x = 64.
+    dev_->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(0.0f));
+    dev_->SetRenderState(D3DRS_FOGEND, FtoDW(1.0f));
+    dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+    const std::vector<TLVertex> slope = {
+        {0, 16, 0, 3, ~0u, 0, 0}, {64, 16, 1, 0.3f, ~0u, 0, 0}, {64, 48, 1, 0.3f, ~0u, 0, 0}, {0, 48, 0, 3, ~0u, 0, 0}};
+    ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, slope), D3D_OK);
+    Read();
+    for (int x : {2, 16, 32, 48, 61}) {
+        const double z = x / 64.0;  // pixel centres are at whole coordinates
+        EXPECT_TRUE(RegionIs(x, 18, x + 1, 46, FoggedWhite(1.0 - z), 2)) << "column " << x;
+    }
+}
+
+TEST_F(Pipeline, FogStartEqualToEndStepsPerPixel) {
+    // Camera z maps to depth z / 100 and x, y shrink 50 times (w stays 1):
+    // the quad's camera z runs from 10 at x = 0 to 90 at x = 64.
+    D3DMATRIX proj = Mat({0.02f, 0, 0, 0, 0, 0.02f, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 1});
+    dev_->SetTransform(D3DTS_PROJECTION, &proj);
+    const std::vector<LitVertex> slope = {{-50, 50, 10, 0, 0, -1, ~0u},
+                                          {50, 50, 90, 0, 0, -1, ~0u},
+                                          {50, -50, 90, 0, 0, -1, ~0u},
+                                          {-50, -50, 10, 0, 0, -1, ~0u}};
+    auto cameraZ = [](int x) { return 10.0 + 80.0 * x / 64.0; };
+    dev_->SetRenderState(D3DRS_FOGENABLE, TRUE);
+    dev_->SetRenderState(D3DRS_FOGCOLOR, 0xff0000ff);
+    struct Case {
+        DWORD vertexMode, tableMode;
+        float at;  // fog start and end; table fog works on depth, camera z / 100
+    };
+    const Case cases[] = {
+        {D3DFOG_LINEAR, D3DFOG_NONE, 50}, {D3DFOG_LINEAR, D3DFOG_NONE, 30},   {D3DFOG_LINEAR, D3DFOG_NONE, 5},
+        {D3DFOG_LINEAR, D3DFOG_NONE, 95}, {D3DFOG_NONE, D3DFOG_LINEAR, 0.5f},
+    };
+    for (const Case& c : cases) {
+        dev_->SetRenderState(D3DRS_FOGVERTEXMODE, c.vertexMode);
+        dev_->SetRenderState(D3DRS_FOGTABLEMODE, c.tableMode);
+        dev_->SetRenderState(D3DRS_FOGSTART, FtoDW(c.at));
+        dev_->SetRenderState(D3DRS_FOGEND, FtoDW(c.at));
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+        ASSERT_EQ(Draw(D3DPT_TRIANGLEFAN, slope, kFvfLit), D3D_OK);
+        Read();
+        const double scale = c.tableMode == D3DFOG_NONE ? 1.0 : 0.01;
+        for (int x = 1; x < 63; ++x) {
+            const double d = cameraZ(x) * scale;
+            if (std::fabs(d - c.at) < 2.0 * 80.0 / 64.0 * scale) continue;  // the pixels at the step
+            const ::testing::AssertionResult column = RegionIs(x, 2, x + 1, 46, FoggedWhite(d < c.at ? 1.0 : 0.0));
+            if (!column) {
+                ADD_FAILURE() << column.message() << "; vertex fog " << c.vertexMode << ", table fog " << c.tableMode
+                              << ", start = end = " << c.at;
+                break;  // one column a case is enough
+            }
+        }
+    }
+}
+
+// Normals go through the inverse transpose of the whole world * view matrix;
+// for a projective world that is not the inverse transpose of its 3x3 part.
+TEST_F(Pipeline, NormalsOfAProjectiveWorldMatrix) {
+    using M4 = std::array<std::array<double, 4>, 4>;
+    auto inverse = [](M4 a) {
+        M4 r{};
+        for (int i = 0; i < 4; ++i) r[i][i] = 1;
+        for (int c = 0; c < 4; ++c) {
+            int p = c;
+            for (int i = c + 1; i < 4; ++i)
+                if (std::fabs(a[i][c]) > std::fabs(a[p][c])) p = i;
+            std::swap(a[c], a[p]);
+            std::swap(r[c], r[p]);
+            const double d = a[c][c];
+            for (int j = 0; j < 4; ++j) a[c][j] /= d, r[c][j] /= d;
+            for (int i = 0; i < 4; ++i)
+                if (i != c) {
+                    const double f = a[i][c];
+                    for (int j = 0; j < 4; ++j) a[i][j] -= f * a[c][j], r[i][j] -= f * r[c][j];
+                }
+        }
+        return r;
+    };
+    // Both worlds put the quad (x, y in -18..-2, z -8) over the whole screen.
+    const M4 projective = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, -1}, {10, 10, 10, 0}}};
+    const M4 affine = {{{0.125, 0, 0, 0}, {0, 0.125, 0, 0}, {0, 0, 1, 0}, {1.25, 1.25, 8.5, 1}}};
+    struct Case {
+        const char* name;
+        const M4* world;
+        float nx, nz;
+        DWORD normalize;
+    };
+    const Case cases[] = {
+        {"affine, facing the light", &affine, 0, -1, FALSE},
+        {"affine, tilted", &affine, 0.6f, -0.8f, FALSE},
+        {"affine, tilted, normalised", &affine, 0.6f, -0.8f, TRUE},
+        {"projective, facing the light", &projective, 0, -1, FALSE},
+        {"projective, tilted", &projective, 0.6f, -0.8f, FALSE},
+        {"projective, tilted, normalised", &projective, 0.6f, -0.8f, TRUE},
+        {"projective, tilted the other way", &projective, -0.6f, -0.8f, FALSE},
+    };
+    D3DMATERIAL8 m{};
+    dev_->SetMaterial(&m);
+    dev_->SetRenderState(D3DRS_LIGHTING, TRUE);
+    dev_->LightEnable(0, TRUE);  // the default light: white, along +z
+    for (const Case& c : cases) {
+        D3DMATRIX w{};
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) w.m[i][j] = float((*c.world)[i][j]);
+        dev_->SetTransform(D3DTS_WORLD, &w);
+        dev_->SetRenderState(D3DRS_NORMALIZENORMALS, c.normalize);
+        const M4 inv = inverse(*c.world);  // view is the identity
+        double n[3];
+        for (int j = 0; j < 3; ++j) n[j] = c.nx * inv[j][0] + c.nz * inv[j][2];  // n * (M^-1)^T
+        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        if (c.normalize && len > 0) n[2] /= len;
+        const int lit = int(std::lround(255.0 * std::clamp(-n[2], 0.0, 1.0)));  // N . (0, 0, -1), white vertex
+        const std::vector<LitVertex> quad = {{-18, -2, -8, c.nx, 0, c.nz, ~0u},
+                                             {-2, -2, -8, c.nx, 0, c.nz, ~0u},
+                                             {-2, -18, -8, c.nx, 0, c.nz, ~0u},
+                                             {-18, -18, -8, c.nx, 0, c.nz, ~0u}};
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1, 0);
+        ASSERT_EQ(Draw(D3DPT_TRIANGLEFAN, quad, kFvfLit), D3D_OK);
+        Read();
+        EXPECT_TRUE(RegionIs(4, 4, 60, 44, {lit, lit, lit})) << c.name;
+    }
 }
 
 class Textured : public Pipeline {

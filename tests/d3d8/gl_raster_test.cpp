@@ -1,6 +1,10 @@
 // Rasterisation on the OpenGL device: pixel coverage of pre-transformed and
 // transformed geometry, lines and points, culling, depth, blending, alpha
 // test, Clear and the viewport.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 #include "tests/d3d8/gl_fixture.h"
 
 namespace vt::d3d8::test {
@@ -195,6 +199,178 @@ TEST_F(Raster, ClearAndDrawingStayInsideTheViewport) {
 
     D3DVIEWPORT8 bad = {60, 0, 16, 16, 0, 1};
     EXPECT_EQ(dev_->SetViewport(&bad), D3DERR_INVALIDCALL);
+}
+
+TEST_F(Raster, PreTransformedDepthOutsideZeroToOne) {
+    // z runs from -0.5 at x = 0 to 1.5 at x = 64: below 0 left of x = 16,
+    // above 1 right of x = 48.
+    auto slope = [](D3DCOLOR c) {
+        return std::vector<TLVertex>{{0, 0, -0.5f, 1, c, 0, 0},
+                                     {64, 0, 1.5f, 1, c, 0, 0},
+                                     {64, 16, 1.5f, 1, c, 0, 0},
+                                     {0, 16, -0.5f, 1, c, 0, 0}};
+    };
+    auto depthAt = [](int x) { return -0.5 + 2.0 * x / 64.0; };
+    struct Case {
+        const char* name;
+        DWORD zenable, clipping;
+        bool depthBuffer;
+    };
+    const Case cases[] = {
+        {"depth test, clipping", TRUE, TRUE, true},
+        {"no depth test", FALSE, TRUE, true},
+        {"no depth buffer", TRUE, TRUE, false},
+        {"depth test, no clipping", TRUE, FALSE, true},
+    };
+    PlainState();
+    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
+    dev_->GetRenderTarget(&back);
+    dev_->GetDepthStencilSurface(&depth);
+    for (const Case& c : cases) {
+        ASSERT_EQ(dev_->SetRenderTarget(back, c.depthBuffer ? depth : nullptr), D3D_OK);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | (c.depthBuffer ? D3DCLEAR_ZBUFFER : 0), 0xff000000, 1, 0);
+        dev_->SetRenderState(D3DRS_ZENABLE, c.zenable);
+        dev_->SetRenderState(D3DRS_CLIPPING, c.clipping);
+        dev_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        ASSERT_EQ(DrawTL(D3DPT_TRIANGLEFAN, slope(0xffff0000)), D3D_OK);
+        const bool testsDepth = c.zenable && c.depthBuffer;
+        if (testsDepth && !c.clipping) {
+            // Where a depth test applies the depth is clamped per pixel:
+            // exactly 0 on the left, exactly 1 on the right.
+            dev_->SetRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
+            DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 64, 16, 0xff00ff00, 0.0f));
+            DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 64, 16, 0xff0000ff, 1.0f));
+        }
+        Read();
+        for (int x = 1; x < 63; ++x) {
+            const double z = depthAt(x);
+            if (std::abs(x - 16) < 2 || std::abs(x - 48) < 2) continue;  // the pixels at the edges
+            RGB want = {255, 0, 0};
+            if (testsDepth && c.clipping && (z < 0 || z > 1)) want = {0, 0, 0};  // clipped away
+            if (testsDepth && !c.clipping && z < 0) want = {0, 255, 0};
+            if (testsDepth && !c.clipping && z > 1) want = {0, 0, 255};
+            const ::testing::AssertionResult column = RegionIs(x, 1, x + 1, 15, want);
+            if (!column) {
+                ADD_FAILURE() << column.message() << "; " << c.name;
+                break;  // one column a case is enough
+            }
+        }
+    }
+    dev_->SetRenderState(D3DRS_CLIPPING, TRUE);
+    ASSERT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
+    back->Release();
+    depth->Release();
+}
+
+TEST_F(Raster, ViewportDepthRangeBeyondOne) {
+    D3DVIEWPORT8 vp = {0, 0, kW, kH, 0.0f, 7.5f};
+    ASSERT_EQ(dev_->SetViewport(&vp), D3D_OK);
+    D3DVIEWPORT8 got{};
+    ASSERT_EQ(dev_->GetViewport(&got), D3D_OK);
+    EXPECT_EQ(got.MaxZ, 7.5f);
+
+    // Transformed quads in clip coordinates at depth z: clipped outside
+    // 0..1, then MinZ + z (MaxZ - MinZ) clamped to the depth buffer's 0..1.
+    const D3DMATRIX id = IdentityMatrix();
+    dev_->SetTransform(D3DTS_WORLD, &id);
+    dev_->SetTransform(D3DTS_VIEW, &id);
+    dev_->SetTransform(D3DTS_PROJECTION, &id);
+    PlainState();
+    dev_->SetRenderState(D3DRS_ZENABLE, TRUE);
+    dev_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    struct Case {
+        float minZ, maxZ, z, cleared;
+    };
+    const Case cases[] = {
+        {0, 7.5f, 0.1f, 0.8f},    {0, 7.5f, 0.2f, 0.8f},     {0, 7.5f, 0.5f, 1.0f}, {0, 7.5f, 1.2f, 1.0f},
+        {0.5f, 2.5f, 0.1f, 0.6f}, {0.5f, 2.5f, 0.02f, 0.6f}, {0, 1, 0.2f, 0.8f},    {0.25f, 0.75f, 0.5f, 0.55f},
+    };
+    for (const Case& c : cases) {
+        vp.MinZ = c.minZ;
+        vp.MaxZ = c.maxZ;
+        ASSERT_EQ(dev_->SetViewport(&vp), D3D_OK);
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff000000, c.cleared, 0);
+        const float z = c.z;
+        Draw(D3DPT_TRIANGLEFAN,
+             std::vector<LitVertex>{{-1, 1, z, 0, 0, -1, ~0u},
+                                    {1, 1, z, 0, 0, -1, ~0u},
+                                    {1, -1, z, 0, 0, -1, ~0u},
+                                    {-1, -1, z, 0, 0, -1, ~0u}},
+             kFvfLit);
+        Read();
+        const double depth = std::clamp(c.minZ + double(z) * (c.maxZ - c.minZ), 0.0, 1.0);
+        const bool drawn = z >= 0 && z <= 1 && depth <= c.cleared;
+        EXPECT_TRUE(RegionIs(0, 0, kW, kH, drawn ? RGB{255, 255, 255} : RGB{0, 0, 0}))
+            << "viewport z " << c.minZ << ".." << c.maxZ << ", z " << z << ", cleared to " << c.cleared;
+    }
+}
+
+// A back buffer without alpha.
+class RasterNoAlpha : public Raster {
+protected:
+    void SetUp() override { CreateDevice(kW, kH, true, D3DFMT_X8R8G8B8); }
+};
+
+TEST_F(RasterNoAlpha, DestinationAlphaOfTargetsWithoutAlphaIsOne) {
+    PlainState();
+    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
+    dev_->GetRenderTarget(&back);
+    dev_->GetDepthStencilSurface(&depth);
+    struct Case {
+        const char* name;
+        D3DFORMAT texture;  // a render-target texture of this format, or the back buffer (UNKNOWN)
+        bool drawn;         // the alpha was drawn there rather than cleared
+        DWORD src, dst;
+    };
+    const Case cases[] = {
+        {"back buffer, cleared", D3DFMT_UNKNOWN, false, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA},
+        {"back buffer, drawn", D3DFMT_UNKNOWN, true, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA},
+        {"back buffer, inverse", D3DFMT_UNKNOWN, false, D3DBLEND_INVDESTALPHA, D3DBLEND_DESTALPHA},
+        {"X8R8G8B8 texture, cleared", D3DFMT_X8R8G8B8, false, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA},
+        {"X8R8G8B8 texture, drawn", D3DFMT_X8R8G8B8, true, D3DBLEND_INVDESTALPHA, D3DBLEND_DESTALPHA},
+        {"A8R8G8B8 texture, cleared", D3DFMT_A8R8G8B8, false, D3DBLEND_DESTALPHA, D3DBLEND_INVDESTALPHA},
+        {"A8R8G8B8 texture, drawn", D3DFMT_A8R8G8B8, true, D3DBLEND_INVDESTALPHA, D3DBLEND_DESTALPHA},
+    };
+    const D3DCOLOR under = D3DCOLOR_ARGB(0x40, 0, 0, 255), over = D3DCOLOR_ARGB(0xff, 255, 0, 0);
+    for (const Case& c : cases) {
+        IDirect3DTexture8* t = nullptr;
+        if (c.texture != D3DFMT_UNKNOWN) {
+            ASSERT_EQ(dev_->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, c.texture, D3DPOOL_DEFAULT, &t), D3D_OK);
+            IDirect3DSurface8* s = nullptr;
+            t->GetSurfaceLevel(0, &s);
+            ASSERT_EQ(dev_->SetRenderTarget(s, nullptr), D3D_OK);
+            s->Release();
+        }
+        if (c.drawn) {
+            dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xffffffff, 1, 0);
+            DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 16, under));
+        } else {
+            dev_->Clear(0, nullptr, D3DCLEAR_TARGET, under, 1, 0);
+        }
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        dev_->SetRenderState(D3DRS_SRCBLEND, c.src);
+        dev_->SetRenderState(D3DRS_DESTBLEND, c.dst);
+        DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 16, over));
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        if (t) {  // shown on the back buffer
+            ASSERT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
+            dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1, 0);
+            dev_->SetTexture(0, t);
+            dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+            DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 16, ~0u));
+            dev_->SetTexture(0, nullptr);
+            dev_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+            t->Release();
+        }
+        Read();
+        // result = over * f(src) + under * f(dst), with the destination's alpha 1 without an alpha channel.
+        const double a = c.texture == D3DFMT_A8R8G8B8 ? 0x40 / 255.0 : 1.0;
+        const double fs = c.src == D3DBLEND_DESTALPHA ? a : 1.0 - a, fd = c.dst == D3DBLEND_DESTALPHA ? a : 1.0 - a;
+        const RGB want = {int(std::lround(255 * fs)), 0, int(std::lround(255 * fd))};
+        EXPECT_TRUE(RegionIs(0, 0, 16, 16, want)) << c.name;
+    }
+    back->Release();
+    depth->Release();
 }
 
 }  // namespace

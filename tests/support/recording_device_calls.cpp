@@ -35,7 +35,6 @@ HRESULT RecordingDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3D
     VT_BEGIN("Clear", count, flags, color, FtoDW(z), stencil);
     if (pRects && count) r.With(pRects, sizeof(RECT) * count);
     if (r.Injected()) return r.FinishInjected();
-    if (count && !pRects) return r.Finish(D3DERR_INVALIDCALL);
     if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !state_->depth) return r.Finish(D3DERR_INVALIDCALL);
     return r.Finish(D3D_OK);
 }

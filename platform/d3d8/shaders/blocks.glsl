@@ -63,4 +63,6 @@ layout(std140) uniform PixelBlock {
     vec4 uTFactor;
     int uAlphaFunc;
     int uAlphaRef;
+    float uDepthMin;
+    float uDepthScale;
 };

@@ -1,6 +1,6 @@
     {
         // Per-pixel fog from the depth the vertex stage passed on.
-        float d = vFog;
+        float d = (uFlags & kVfFogDepthW) != 0 ? vFog : vFogDepth;
         float f;
         if (uTableFog == D3DFOG_LINEAR)
             f = uFogEnd != uFogStart ? (uFogEnd - d) / (uFogEnd - uFogStart) : (d < uFogEnd ? 1.0 : 0.0);

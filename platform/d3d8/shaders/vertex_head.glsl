@@ -20,6 +20,7 @@ LOC(kVarSpecular) out vec4 vSpec;
 LOC(kVarDiffuseFlat) flat out vec4 vDiffF;
 LOC(kVarSpecularFlat) flat out vec4 vSpecF;
 LOC(kVarFog) out float vFog;
+LOC(kVarFogDepth) noperspective out float vFogDepth;
 
 // A lighting colour from the vertex or the material, by material source.
 vec4 MatColor(int src, vec4 material, bool hasD, bool hasS) {
