@@ -35,7 +35,7 @@ until [[ "$(cat "$work/display")" =~ ^[0-9]+$ ]]; do
 done
 export DISPLAY=":$(cat "$work/display")"
 unset SDL_VIDEODRIVER WAYLAND_DISPLAY
-xdpyinfo | grep -q "dimensions: *2560x1440 pixels" || { echo "FAIL: the display is not 2560 x 1440"; exit 1; }
+[[ "$(xdpyinfo)" =~ dimensions:\ +2560x1440\ pixels ]] || { echo "FAIL: the display is not 2560 x 1440"; exit 1; }
 
 failures=0
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
