@@ -191,6 +191,12 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     }
     *ppDevice = device;
     vt::win32::TraceStep("device created");
+    if (vt::win32::TraceEnabled()) {
+        char line[96];
+        std::snprintf(line, sizeof(line), "render scale %g, %d samples", double(device->RenderScale()),
+                      device->Multisample());
+        vt::win32::TraceStep(line);
+    }
     return D3D_OK;
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The internal-resolution check: captures the listed times once at k = 1
-# and once at k = 2 (the capture tool's VT_RENDER_SCALE) and compares each
+# and once at k = 2 (the capture tool's --size 2048x1536) and compares each
 # k = 2 frame, box-filtered to the k = 1 size, with the k = 1 frame.
 # Arguments: CAPTURE VT_PICTURES MEDIA WORK [TIMES [FPS]]
 # (default: scaled_times.txt at 1 frame a second; times.txt at 10 checks
@@ -25,7 +25,7 @@ for k in 1 2; do
   rm -rf "$work/k$k"
   mkdir -p "$work/k$k"
   start=$SECONDS
-  if ! VT_RENDER_SCALE=$k "$capture" --media "$media" --fps "$fps" --out "$work/k$k" "${ats[@]}" \
+  if ! "$capture" --size "$((1024 * k))x$((768 * k))" --media "$media" --fps "$fps" --out "$work/k$k" "${ats[@]}" \
       --stats "$work/k$k.csv" > "$work/k$k.log" 2>&1; then
     tail -n 20 "$work/k$k.log"
     echo "the capture at k = $k failed"

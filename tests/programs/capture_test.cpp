@@ -262,6 +262,76 @@ TEST_F(CaptureProgram, LoadOnlyLoadsReleasesAndRendersNoFrame)
     EXPECT_EQ(failed.output, "Error: Could not load required media.\n");
 }
 
+// --size: the picture at the scale that fills the frame, between two black
+// bars; the same picture supersampled is the larger capture filtered down.
+TEST_F(CaptureProgram, FramesOfAnySizeCentreThePictureBetweenBlackBars)
+{
+    RequireMedia();
+    ProgramRun wide = Capture(Media() + " --size 1920x1080 --fps 1 --at 100 --out " + (out / "wide").string());
+    ASSERT_EQ(wide.status, 0) << wide.output;
+    Image image;
+    ASSERT_TRUE(ReadPng(out / "wide" / "frame_0100.000.png", image));
+    ASSERT_EQ(image.width, 1920u);
+    ASSERT_EQ(image.height, 1080u);
+    size_t barPixels = 0;
+    std::vector<unsigned> litColumns;
+    for (unsigned x = 0; x < image.width; x++) {
+        unsigned lit = 0;
+        for (unsigned y = 0; y < image.height; y++)
+            lit += (image.At(x, y)[0] | image.At(x, y)[1] | image.At(x, y)[2]) != 0;
+        if (x < 240 || x >= 1680)
+            barPixels += lit;
+        else if (lit)
+            litColumns.push_back(x);
+    }
+    EXPECT_EQ(barPixels, 0u) << "the bars are exactly black";
+    EXPECT_GT(litColumns.size(), 1440u / 2) << "the picture between them";
+    ASSERT_FALSE(litColumns.empty());
+    EXPECT_LT(litColumns.front(), 260u);
+    EXPECT_GT(litColumns.back(), 1660u);
+
+    ProgramRun big = Capture(Media() + " --size 2048x1536 --fps 1 --at 100 --out " + (out / "big").string());
+    ProgramRun super = Capture(Media() + " --supersample 2 --fps 1 --at 100 --out " + (out / "super").string());
+    ASSERT_EQ(big.status, 0) << big.output;
+    ASSERT_EQ(super.status, 0) << super.output;
+    Image large, small;
+    ASSERT_TRUE(ReadPng(out / "big" / "frame_0100.000.png", large));
+    ASSERT_TRUE(ReadPng(out / "super" / "frame_0100.000.png", small));
+    ASSERT_EQ(large.width, 2048u);
+    ASSERT_EQ(small.width, 1024u);
+    ASSERT_EQ(small.height, 768u);
+    size_t off = 0, lit = 0;
+    for (unsigned y = 0; y < 768; y++)
+        for (unsigned x = 0; x < 1024; x++)
+            for (unsigned c = 0; c < 3; c++) {
+                const int sum = large.At(2 * x, 2 * y)[c] + large.At(2 * x + 1, 2 * y)[c] +
+                                large.At(2 * x, 2 * y + 1)[c] + large.At(2 * x + 1, 2 * y + 1)[c];
+                off += std::abs(sum - 4 * small.At(x, y)[c]) > 2;
+                lit += small.At(x, y)[c] != 0;
+            }
+    EXPECT_EQ(off, 0u) << "channels that differ from the 2048 x 1536 capture box-filtered";
+    EXPECT_GT(lit, 100000u);
+}
+
+// Video at another size: the encoder gets frames of that size and the
+// frame grid, hence the music's place, is the same as at any other.
+TEST_F(CaptureProgram, VideoFollowsTheSize)
+{
+    RequireMedia();
+    const fs::path video = out / "small.mp4";
+    ProgramRun run = Capture(Media() + " --size 640x360 --fps 5 --until 3 --video " + video.string());
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string probe = "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
+                              "stream=width,height,nb_read_frames -of csv=p=0 " + video.string() + " 2>&1";
+    FILE* pipe = popen(probe.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    const bool read = std::fgets(line, sizeof(line), pipe) != nullptr;
+    pclose(pipe);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::string(line), "640,360,15\n");
+}
+
 TEST_F(CaptureProgram, MissingMediaFailsWithTheMessageAndExitOne)
 {
     const fs::path empty = out / "empty";

@@ -58,7 +58,8 @@ TEST(Programs, BothPrintOneVersion) {
 
 TEST(Programs, UsageErrorsEndWithTwoBeforeAnyWindow) {
     const char* bad[] = {
-        "--bogus", "--display", "--display x", "--display -1", "--media", "--media=", "--window=yes", "show.mp3", "-w"};
+        "--bogus", "--display", "--display x", "--display -1", "--media", "--media=", "--window=yes", "show.mp3", "-w",
+        "--scale 0.5", "--scale 9", "--scale big", "--scale", "--msaa 3", "--msaa 16"};
     for (const char* args : bad) {
         const Outputs run = Traced(kProgram, args);
         EXPECT_EQ(run.status, 2) << args;
@@ -67,10 +68,14 @@ TEST(Programs, UsageErrorsEndWithTwoBeforeAnyWindow) {
         EXPECT_NE(run.err.find("usage: vantorel [OPTION]..."), std::string::npos) << args;
         EXPECT_EQ(run.err.find(" ms: video ready"), std::string::npos) << args << ": video was started";
     }
-    const Outputs capture = Traced(kCapture, "--bogus");
-    EXPECT_EQ(capture.status, 2);
-    EXPECT_EQ(capture.out, "");
-    EXPECT_EQ(capture.err.find(" ms: video ready"), std::string::npos);
+    for (const char* args : {"--bogus", "--size 1921x1080", "--size 1920", "--size 8192x6144 --supersample 3",
+                             "--supersample 0", "--msaa 3"}) {
+        const Outputs capture = Traced(kCapture, args);
+        EXPECT_EQ(capture.status, 2) << args;
+        EXPECT_EQ(capture.out, "") << args;
+        EXPECT_NE(capture.err.find("usage: vantorel-capture [OPTION]..."), std::string::npos) << args;
+        EXPECT_EQ(capture.err.find(" ms: video ready"), std::string::npos) << args;
+    }
 }
 
 // The display is checked once video is up (the offscreen driver has one),

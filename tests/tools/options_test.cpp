@@ -64,6 +64,24 @@ TEST(ProgramOptions, BadValuesAndUnknownOptionsFail) {
     EXPECT_EQ(Program({"--display", "one"}).outcome.error, "--display one: not a display number (0, 1, ...)");
 }
 
+TEST(ProgramOptions, ScaleIsAutoOrOneToEightAndSamplesArePowersOfTwo) {
+    EXPECT_EQ(Program({}).options.scale, 0.0f) << "auto by default";
+    EXPECT_EQ(Program({}).options.msaa, 0);
+    EXPECT_EQ(Program({"--scale", "2"}).options.scale, 2.0f);
+    EXPECT_EQ(Program({"--scale=1.875"}).options.scale, 1.875f);
+    EXPECT_EQ(Program({"--scale", "8", "--scale", "auto"}).options.scale, 0.0f);
+    EXPECT_EQ(Program({"--scale", "1"}).options.scale, 1.0f);
+    for (auto [text, samples] : {std::pair{"0", 0}, {"1", 0}, {"2", 2}, {"4", 4}, {"8", 8}})
+        EXPECT_EQ(Program({"--msaa", text}).options.msaa, samples) << text;
+    for (const char* bad : {"0.5", "8.01", "0", "-2", "Auto", "", "nan", "inf", "2x"}) {
+        const auto run = Program({"--scale", bad});
+        EXPECT_EQ(run.outcome.action, Action::Fail) << bad;
+        EXPECT_NE(run.outcome.error.find("not auto nor a number from 1 to 8"), std::string::npos) << run.outcome.error;
+    }
+    for (const char* bad : {"3", "5", "16", "-1", "4.0", "x", ""})
+        EXPECT_EQ(Program({"--msaa", bad}).outcome.action, Action::Fail) << bad;
+}
+
 TEST(CaptureOptions, DefaultsRenderTheWholeShowAtSixtyFromTheFoundMedia) {
     const auto run = Capture({});
     ASSERT_EQ(run.outcome.action, Action::Run);
@@ -123,6 +141,39 @@ TEST(CaptureOptions, RangesAndCombinationsAreChecked) {
     }
     EXPECT_EQ(Capture({"--fps", "1000"}).options.fps, 1000.0);
     EXPECT_EQ(Capture({"--at", "0"}).options.at, std::vector<double>{0.0});
+}
+
+TEST(CaptureOptions, SizeSupersampleAndSamples) {
+    const auto plain = Capture({});
+    EXPECT_EQ(plain.options.width, 1024);
+    EXPECT_EQ(plain.options.height, 768);
+    EXPECT_EQ(plain.options.supersample, 1);
+    EXPECT_EQ(plain.options.msaa, 0);
+    const auto run = Capture({"--size", "3840x2160", "--supersample", "2", "--msaa", "4"});
+    ASSERT_EQ(run.outcome.action, Action::Run) << run.outcome.error;
+    EXPECT_EQ(run.options.width, 3840);
+    EXPECT_EQ(run.options.height, 2160);
+    EXPECT_EQ(run.options.supersample, 2);
+    EXPECT_EQ(run.options.msaa, 4);
+    EXPECT_EQ(Capture({"--size=2x2"}).options.width, 2);
+
+    for (const char* bad : {"1921x1080", "1920x1081", "0x768", "1920x0", "-2x4", "1920", "1920x", "x1080",
+                            "1920X1080", "1920x1080x2", " 1920x1080", "1920.0x1080", "99999999x2"}) {
+        const auto r = Capture({"--size", bad});
+        EXPECT_EQ(r.outcome.action, Action::Fail) << bad;
+        EXPECT_NE(r.outcome.error.find("not two positive even numbers"), std::string::npos) << r.outcome.error;
+    }
+    for (const char* bad : {"0", "9", "1.5", "-1", ""})
+        EXPECT_EQ(Capture({"--supersample", bad}).outcome.action, Action::Fail) << bad;
+    for (const char* bad : {"3", "6", "16"}) EXPECT_EQ(Capture({"--msaa", bad}).outcome.action, Action::Fail) << bad;
+
+    // The rendered picture, supersampling included, at most 16384 a side.
+    EXPECT_EQ(Capture({"--size", "16384x12288"}).outcome.action, Action::Run);
+    EXPECT_EQ(Capture({"--size", "8192x6144", "--supersample", "2"}).outcome.action, Action::Run);
+    EXPECT_EQ(Capture({"--size", "8192x6144", "--supersample", "3"}).outcome.error,
+              "--size 8192x6144 with --supersample 3 renders 24576 x 18432: more than 16384 a side");
+    EXPECT_EQ(Capture({"--size", "16386x12290"}).outcome.action, Action::Fail);
+    EXPECT_EQ(Capture({"--size", "40000x768"}).outcome.action, Action::Run) << "wide bars, a 1024 x 768 picture";
 }
 
 TEST(CaptureOptions, HelpAndVersionPassThrough) {

@@ -18,6 +18,7 @@
 #include "platform/win32/host.h"
 #include "shell/app.h"
 #include "show/show_clock.h"
+#include "tools/capture/framing.h"
 #include "tools/capture/options.h"
 #include "tools/capture/outputs.h"
 #include "tools/common/media_folder.h"
@@ -37,16 +38,26 @@ struct Capture {
     std::ofstream stats;
     std::ofstream drawCosts;
     VideoEncoder video;
+    Framing framing;
     std::vector<uint8_t> rgb;
+    std::vector<uint8_t> frame;  // rgb framed at the asked size
     int failures = 0;
 
-    bool SaveFrame(double t)
+    bool ReadFrame()
     {
         UINT w = 0, h = 0;
         if (FAILED(vt::d3d8::ReadBackBuffer(g_pd3dDevice, rgb, w, h)))
             return false;
+        Compose(rgb, w, h, framing, frame);
+        return true;
+    }
+
+    bool SaveFrame(double t)
+    {
+        if (!ReadFrame())
+            return false;
         const std::string path = (fs::path(options.outDir) / FrameFileName(t)).string();
-        if (!WritePng(path, rgb.data(), w, h)) {
+        if (!WritePng(path, frame.data(), framing.width, framing.height)) {
             std::fprintf(stderr, "vantorel-capture: cannot write %s\n", path.c_str());
             return false;
         }
@@ -62,7 +73,8 @@ struct Capture {
             std::fprintf(stderr, "vantorel-capture: no frame was presented while loading\n");
             return false;
         }
-        if (!WritePng(options.loadingFile, rgb.data(), w, h)) {
+        Compose(rgb, w, h, framing, frame);
+        if (!WritePng(options.loadingFile, frame.data(), framing.width, framing.height)) {
             std::fprintf(stderr, "vantorel-capture: cannot write %s\n", options.loadingFile.c_str());
             return false;
         }
@@ -71,8 +83,7 @@ struct Capture {
 
     bool AddVideoFrame()
     {
-        UINT w = 0, h = 0;
-        return SUCCEEDED(vt::d3d8::ReadBackBuffer(g_pd3dDevice, rgb, w, h)) && video.AddFrame(rgb.data());
+        return ReadFrame() && video.AddFrame(frame.data());
     }
 };
 
@@ -164,12 +175,9 @@ int main(int argc, char** argv) {
     vt::fmod::SetVirtualTime(true);
     vt::d3d8::SetPresentMode(vt::d3d8::PresentMode::Offscreen);
     vt::d3d8::SetWarmUp(options.warmUp);
-    // For the suite's and the benchmark's comparisons only (no option yet):
-    // the device's internal resolution and samples.
-    if (const char* k = std::getenv("VT_RENDER_SCALE"))
-        vt::d3d8::SetRenderScale(std::strtof(k, nullptr));
-    if (const char* n = std::getenv("VT_MULTISAMPLE"))
-        vt::d3d8::SetMultisample(std::atoi(n));
+    capture.framing = PlanFraming(options.width, options.height, options.supersample);
+    vt::d3d8::SetRenderScale(capture.framing.scale);
+    vt::d3d8::SetMultisample(options.msaa);
     vt::d3d8::SetVariantRecording(!options.variantsFile.empty());
     vt::d3d8::SetDrawProfiling(capture.drawCosts.is_open());
 
@@ -179,6 +187,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The device may store less than asked for (the driver's largest
+    // texture): the frames keep their size, filtered up from what it drew.
+    const float used = vt::d3d8::GetRenderScale(g_pd3dDevice);
+    if (used < std::max(capture.framing.scale, 1.0f) - 1e-4f)
+        std::fprintf(stderr, "vantorel-capture: the device renders at %g times 1024 x 768, not %g; frames are filtered "
+                             "up to %d x %d\n",
+                     double(used), double(capture.framing.scale), options.width, options.height);
+
     if (!options.loadingFile.empty() && !capture.SaveLoadingFrame())
         capture.failures++;
     if (options.loadOnly)
@@ -186,7 +202,7 @@ int main(int argc, char** argv) {
     if (capture.drawCosts.is_open())
         vt::d3d8::TakeDrawCosts(g_pd3dDevice);  // the loading picture's draws are no frame's
 
-    if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, 1024, 768, options.fps)) {
+    if (!options.videoFile.empty() && !capture.video.Open(options.videoFile, unsigned(options.width), unsigned(options.height), options.fps)) {
         std::fprintf(stderr, "vantorel-capture: cannot start ffmpeg\n");
         ShutDown();
         vt::win32::Shutdown();

@@ -1,6 +1,8 @@
 // Command-line parsing and the frame schedule of the capture tool.
 #include "tools/capture/options.h"
 
+#include "tools/capture/framing.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -29,6 +31,17 @@ cli::Take Number(std::function<const char*(double)> accept) {
 }
 
 }  // namespace
+
+bool ReadSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    int w = 0, h = 0;
+    if (x == std::string::npos || !cli::ReadCount(text.substr(0, x), 1 << 20, w) ||
+        !cli::ReadCount(text.substr(x + 1), 1 << 20, h) || w <= 0 || h <= 0 || w % 2 || h % 2)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
 
 cli::Program MakeProgram(Options& options) {
     cli::Program program;
@@ -85,6 +98,33 @@ cli::Program MakeProgram(Options& options) {
          "that draw alone on the GPU, samples it passed, its state "
          "combination (frames get slower; for finding where time goes)",
          cli::Store(options.drawCostsFile)},
+        {"--size", "WxH",
+         "frames and video of W x H pixels, two even numbers (default "
+         "1024x768): the 4:3 picture is rendered at the scale that fills it "
+         "and centred between black bars",
+         [&options](const std::string& value, std::string& error) {
+             if (ReadSize(value, options.width, options.height)) return true;
+             error = "not two positive even numbers, as in 1920x1080";
+             return false;
+         }},
+        {"--supersample", "N",
+         "render at N times the picture's size and average each N x N block "
+         "(1 to 8; default 1): smoother edges, N x N times the work",
+         [&options](const std::string& value, std::string& error) {
+             if (cli::ReadCount(value, 8, options.supersample) && options.supersample >= 1) return true;
+             error = "not a whole number from 1 to 8";
+             return false;
+         }},
+        {"--msaa", "N", "antialias with N samples a pixel: 2, 4 or 8; 0 or 1 is off (the default)",
+         [&options](const std::string& value, std::string& error) {
+             int n = 0;
+             if (cli::ReadCount(value, 8, n) && (n <= 2 || n == 4 || n == 8)) {
+                 options.msaa = n <= 1 ? 0 : n;
+                 return true;
+             }
+             error = "not 0, 1, 2, 4 or 8";
+             return false;
+         }},
     };
     return program;
 }
@@ -96,6 +136,14 @@ cli::Outcome ParseOptions(const cli::Program& program, Options& options, int arg
                              !options.statsFile.empty() || !options.drawCostsFile.empty()))
         return {cli::Action::Fail,
                 "--load-only renders no show frame: not with --at, --until, --video, --stats or --draw-costs"};
+    const Framing framing = PlanFraming(options.width, options.height, options.supersample);
+    if (framing.renderWidth > kLargestSide || framing.renderHeight > kLargestSide) {
+        char error[160];
+        std::snprintf(error, sizeof(error), "--size %dx%d with --supersample %d renders %d x %d: more than %d a side",
+                      options.width, options.height, options.supersample, framing.renderWidth, framing.renderHeight,
+                      kLargestSide);
+        return {cli::Action::Fail, error};
+    }
     std::sort(options.at.begin(), options.at.end());
     options.at.erase(std::unique(options.at.begin(), options.at.end()), options.at.end());
     return outcome;

@@ -22,7 +22,13 @@ struct Options {
     std::string variantsFile;  // the draw-state combinations met, as the warm-up list's lines
     bool warmUp = true;        // the device's warm-up after the loading frame
     std::string drawCostsFile;  // each OpenGL draw timed alone, one CSV row each
+    int width = 1024, height = 768;  // of frames and video
+    int supersample = 1;             // rendered at this many times the frame's picture, filtered down
+    int msaa = 0;                    // samples a pixel; 0: no multisampling
 };
+
+// "1920x1080": two positive even numbers.
+bool ReadSize(const std::string& text, int& width, int& height);
 
 // The tool's table, reading into `options` (which must outlive it).
 cli::Program MakeProgram(Options& options);

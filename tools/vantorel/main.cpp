@@ -42,6 +42,11 @@ int main(int argc, char** argv) {
     // The driver's code for every draw the show makes is built while the
     // loading picture is up, not at a scene's first frame.
     vt::d3d8::SetWarmUp(true);
+    if (options.scale > 0.0f)
+        vt::d3d8::SetRenderScale(options.scale);
+    else
+        vt::d3d8::SetRenderScaleAuto();
+    vt::d3d8::SetMultisample(options.msaa);
     char commandLine[] = "";
     const int result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
     vt::win32::Shutdown();

@@ -10,6 +10,24 @@ constexpr int kMaxDisplay = 63;
 
 }  // namespace
 
+bool ReadScale(const std::string& text, float& scale) {
+    if (text == "auto") {
+        scale = 0.0f;
+        return true;
+    }
+    double k = 0.0;
+    if (!cli::ReadNumber(text, k) || k < 1.0 || k > 8.0) return false;
+    scale = float(k);
+    return true;
+}
+
+bool ReadSamples(const std::string& text, int& samples) {
+    int n = 0;
+    if (!cli::ReadCount(text, 8, n) || (n > 2 && n != 4 && n != 8)) return false;
+    samples = n <= 1 ? 0 : n;
+    return true;
+}
+
 cli::Program MakeProgram(Options& options) {
     cli::Program program;
     program.name = "vantorel";
@@ -27,6 +45,21 @@ cli::Program MakeProgram(Options& options) {
          "holds them, else the installed set)",
          cli::Store(options.mediaDir)},
         {"--no-sound", "", "play without sound (the picture still follows the music)", cli::Set(options.sound, false)},
+        {"--scale", "K",
+         "draw every picture at K times the show's 1024 x 768, K from 1 to 8, "
+         "or auto (the default): as sharp as the display, on a graphics card; "
+         "1 on a software renderer",
+         [&options](const std::string& value, std::string& error) {
+             if (ReadScale(value, options.scale)) return true;
+             error = "not auto nor a number from 1 to 8";
+             return false;
+         }},
+        {"--msaa", "N", "antialias with N samples a pixel: 2, 4 or 8; 0 or 1 is off (the default)",
+         [&options](const std::string& value, std::string& error) {
+             if (ReadSamples(value, options.msaa)) return true;
+             error = "not 0, 1, 2, 4 or 8";
+             return false;
+         }},
     };
     return program;
 }

@@ -12,7 +12,14 @@ struct Options {
     int display = 0;        // the display to play on, 0 the first
     std::string mediaDir;   // empty: found (tools/common/media_folder.h)
     bool sound = true;
+    float scale = 0.0f;     // the internal resolution; 0: chosen for the display and renderer
+    int msaa = 0;           // samples a pixel; 0: no multisampling
 };
+
+// "auto", or a number from 1 to 8, into `scale` (0 for auto).
+bool ReadScale(const std::string& text, float& scale);
+// 0 or 1 (off), 2, 4 or 8.
+bool ReadSamples(const std::string& text, int& samples);
 
 // The program's table, reading into `options` (which must outlive it).
 cli::Program MakeProgram(Options& options);
