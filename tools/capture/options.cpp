@@ -115,16 +115,7 @@ cli::Program MakeProgram(Options& options) {
              error = "not a whole number from 1 to 8";
              return false;
          }},
-        {"--msaa", "N", "antialias with N samples a pixel: 2, 4 or 8; 0 or 1 is off (the default)",
-         [&options](const std::string& value, std::string& error) {
-             int n = 0;
-             if (cli::ReadCount(value, 8, n) && (n <= 2 || n == 4 || n == 8)) {
-                 options.msaa = n <= 1 ? 0 : n;
-                 return true;
-             }
-             error = "not 0, 1, 2, 4 or 8";
-             return false;
-         }},
+        {"--msaa", "N", cli::kSamplesHelp, cli::Samples(options.msaa)},
     };
     return program;
 }

@@ -152,6 +152,20 @@ Take Set(bool& target, bool value) {
     };
 }
 
+const char* const kSamplesHelp = "antialias with N samples a pixel: 2, 4 or 8; 0 or 1 is off (the default)";
+
+Take Samples(int& target) {
+    return [&target](const std::string& value, std::string& error) {
+        int n = 0;
+        if (ReadCount(value, 8, n) && (n <= 2 || n == 4 || n == 8)) {
+            target = n <= 1 ? 0 : n;
+            return true;
+        }
+        error = "not 0, 1, 2, 4 or 8";
+        return false;
+    };
+}
+
 bool ReadNumber(const std::string& text, double& value) {
     if (text.empty()) return false;
     const char* begin = text.c_str();

@@ -71,6 +71,9 @@ constexpr int kUsageError = 2;
 // Takes for the common kinds of value.
 Take Store(std::string& target);  // any non-empty text
 Take Set(bool& target, bool value);
+// Multisampling's sample count: 2, 4 or 8, and 0 or 1 for off (stored as 0).
+Take Samples(int& target);
+extern const char* const kSamplesHelp;
 // A finite decimal number, the whole argument.
 bool ReadNumber(const std::string& text, double& value);
 // A decimal integer from 0 to max, the whole argument.

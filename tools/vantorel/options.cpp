@@ -21,13 +21,6 @@ bool ReadScale(const std::string& text, float& scale) {
     return true;
 }
 
-bool ReadSamples(const std::string& text, int& samples) {
-    int n = 0;
-    if (!cli::ReadCount(text, 8, n) || (n > 2 && n != 4 && n != 8)) return false;
-    samples = n <= 1 ? 0 : n;
-    return true;
-}
-
 cli::Program MakeProgram(Options& options) {
     cli::Program program;
     program.name = "vantorel";
@@ -54,12 +47,7 @@ cli::Program MakeProgram(Options& options) {
              error = "not auto nor a number from 1 to 8";
              return false;
          }},
-        {"--msaa", "N", "antialias with N samples a pixel: 2, 4 or 8; 0 or 1 is off (the default)",
-         [&options](const std::string& value, std::string& error) {
-             if (ReadSamples(value, options.msaa)) return true;
-             error = "not 0, 1, 2, 4 or 8";
-             return false;
-         }},
+        {"--msaa", "N", cli::kSamplesHelp, cli::Samples(options.msaa)},
     };
     return program;
 }

@@ -18,8 +18,6 @@ struct Options {
 
 // "auto", or a number from 1 to 8, into `scale` (0 for auto).
 bool ReadScale(const std::string& text, float& scale);
-// 0 or 1 (off), 2, 4 or 8.
-bool ReadSamples(const std::string& text, int& samples);
 
 // The program's table, reading into `options` (which must outlive it).
 cli::Program MakeProgram(Options& options);
