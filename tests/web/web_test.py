@@ -1,0 +1,207 @@
+#!/usr/bin/python3
+"""The show's page in headless Chromium, against the native programs.
+
+Checks, each printed with its time:
+  start     the page reaches `ready` with #start shown; a click on it plays
+            the show; Esc (a key event through the protocol's Input domain)
+            brings the start button back
+  missing   with &missing=FILE the page shows, in #message, the text the
+            native capture tool gives for a media copy without that file
+  frames    the frames held at ?at=T&fps=F match the capture tool's frames
+            at the same times (tests/web/times.txt) within vt_web_frames'
+            tolerance; failures leave native | web | difference pictures
+
+Exits 77 (skipped) only when chromium or the web build is missing.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: E402
+
+SKIP = 77
+WIDTH, HEIGHT = 1024, 768  # the capture tool's frame size
+KEY_ESCAPE = ("Escape", "Escape", 27)
+
+
+def native_env():
+    env = dict(os.environ)
+    env.setdefault("SDL_VIDEODRIVER", "offscreen")
+    env.setdefault("SDL_AUDIODRIVER", "dummy")
+    env.setdefault("XDG_RUNTIME_DIR", "/tmp")
+    return env
+
+
+def frame_file(t):
+    return "frame_%08.3f.png" % t
+
+
+def read_times(path):
+    times = []
+    with open(path) as f:
+        for line in f:
+            fields = line.split(None, 1)
+            if fields and not fields[0].startswith("#"):
+                times.append(float(fields[0]))
+    return times
+
+
+def native_message(capture, media, missing, work):
+    """The text of the one message box the capture tool shows for a media
+    copy without `missing` (the platform prints boxes as "caption: text"
+    where nobody can click them)."""
+    copy = os.path.join(work, "media-without")
+    shutil.rmtree(copy, ignore_errors=True)
+    shutil.copytree(media, copy)
+    os.remove(os.path.join(copy, missing))
+    run = subprocess.run([capture, "--media", copy, "--at", "1", "--out", os.path.join(work, "unused")],
+                         env=native_env(), capture_output=True, text=True, timeout=300)
+    shutil.rmtree(copy, ignore_errors=True)
+    boxes = [m.group(1) for m in map(re.compile(r"^Error: (.*)$").match, run.stderr.splitlines()) if m]
+    if len(boxes) != 1:
+        raise BrowserError("the capture tool without %s gave %d boxes, not one (exit %d):\n%s"
+                           % (missing, len(boxes), run.returncode, run.stderr))
+    return boxes[0]
+
+
+class Checks:
+    def __init__(self, args, page):
+        self.args = args
+        self.page = page
+        self.figures = {}
+
+    def open(self, query, wanted, timeout):
+        self.page.navigate(self.args.server.url("index.html" + query))
+        return self.page.wait_state(wanted, timeout)
+
+    def start(self):
+        _, clock = self.open("", {"ready"}, self.args.load_timeout)
+        self.figures["ready_ms"] = clock
+        print("  ready %.0f ms after the page was opened" % clock)
+        if self.page.box("#start") is None:
+            raise BrowserError("ready, but #start is not shown")
+        self.page.click("#start")
+        self.page.wait_state({"playing"}, 60)
+        # A few seconds of the show: it must still be playing, not ended or failed.
+        self.page.browser.pump(3)
+        state = self.page.state()
+        if state != "playing":
+            raise BrowserError("after 3 s of the show the state is %r, not playing (message %r)"
+                               % (state, self.page.message_text()))
+        self.page.press(*KEY_ESCAPE)
+        self.page.wait_state({"ready"}, 30)
+        if self.page.box("#start") is None:
+            raise BrowserError("back to ready after Esc, but #start is not shown")
+        print("  start button, playing, Esc back to the start button")
+
+    def missing(self):
+        expected = native_message(self.args.capture, self.args.media, self.args.missing, self.args.work)
+        print("  the capture tool without %s says %r" % (self.args.missing, expected))
+        self.open("?missing=" + self.args.missing, {"ready"}, self.args.load_timeout)
+        self.page.click("#start")
+        self.page.wait_state({"error"}, 120)
+        shown = self.page.message_text()
+        if self.page.box("#message") is None:
+            raise BrowserError("state error, but #message is not shown (its text: %r)" % shown)
+        if shown != expected:
+            raise BrowserError("#message says %r, the native program %r" % (shown, expected))
+        print("  the page says the same")
+
+    def frames(self):
+        args = self.args
+        native_dir = os.path.join(args.work, "native")
+        web_dir = os.path.join(args.work, "web")
+        for d in (native_dir, web_dir):
+            shutil.rmtree(d, ignore_errors=True)
+            os.makedirs(d)
+        ats = []
+        for t in args.times:
+            ats += ["--at", "%g" % t]
+        # The native frames are captured while the browser draws its own.
+        native = subprocess.Popen([args.capture, "--media", args.media, "--fps", "%g" % args.fps, "--out",
+                                   native_dir] + ats, env=native_env(), stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, text=True)
+        try:
+            for t in args.times:
+                began = time.monotonic()
+                self.open("?at=%g&fps=%g&autostart=1" % (t, args.fps), {"held"},
+                          args.load_timeout + t * args.fps * args.frame_timeout)
+                box = self.page.box("#screen")
+                size = self.page.evaluate(
+                    "(() => { const c = document.getElementById('screen'); return [c.width, c.height]; })()")
+                if box is None:
+                    raise BrowserError("held at %g, but #screen is not shown" % t)
+                if (round(box["width"]), round(box["height"])) != (size[0], size[1]):
+                    raise BrowserError("#screen is %g x %g on the page but draws %d x %d: the screenshot "
+                                       "would be resampled" % (box["width"], box["height"], size[0], size[1]))
+                self.page.screenshot(box, os.path.join(web_dir, frame_file(t)))
+                print("  %6.1f s held after %.1f s, canvas %d x %d" % (t, time.monotonic() - began, *size))
+        finally:
+            output, _ = native.communicate(timeout=900)
+        if native.returncode != 0:
+            raise BrowserError("the capture tool failed:\n" + output)
+        compare = subprocess.run([args.frames_tool, native_dir, web_dir, os.path.join(args.work, "differences")]
+                                 + [frame_file(t) for t in args.times], capture_output=True, text=True)
+        print(compare.stdout.rstrip())
+        if compare.returncode != 0:
+            raise BrowserError("the web frames differ from the native ones" if compare.returncode == 1
+                               else compare.stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--web", required=True, help="the web build's folder (index.html)")
+    parser.add_argument("--capture", required=True, help="the native vantorel-capture")
+    parser.add_argument("--media", required=True, help="the native build's media folder")
+    parser.add_argument("--frames-tool", required=True, help="vt_web_frames")
+    parser.add_argument("--work", required=True, help="a folder for frames and reports")
+    parser.add_argument("--times", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "times.txt"))
+    parser.add_argument("--fps", type=float, default=1.0)
+    parser.add_argument("--missing", default="data/meshes/scene08/star.x",
+                        help="a media file's path inside the media folder")
+    parser.add_argument("--load-timeout", type=float, default=180, help="seconds from opening to ready")
+    parser.add_argument("--frame-timeout", type=float, default=1.0, help="seconds allowed a virtual frame")
+    parser.add_argument("--only", action="append", choices=["start", "missing", "frames"])
+    args = parser.parse_args()
+
+    if not find_chromium():
+        print("SKIPPED: no chromium here (Debian package chromium)")
+        return SKIP
+    if not os.path.isfile(os.path.join(args.web, "index.html")):
+        print("SKIPPED: no web build in %s (./web.sh builds it)" % args.web)
+        return SKIP
+    args.times = read_times(args.times)
+    args.work = os.path.abspath(args.work)
+    os.makedirs(args.work, exist_ok=True)
+
+    passed, failed = 0, []
+    began = time.monotonic()
+    with StaticServer(args.web) as server, Browser() as browser:
+        args.server = server
+        checks = Checks(args, browser.open_page(WIDTH, HEIGHT))
+        for name in args.only or ["start", "missing", "frames"]:
+            print("%s:" % name)
+            t0 = time.monotonic()
+            try:
+                getattr(checks, name)()
+                passed += 1
+                print("%s: ok (%.1f s)" % (name, time.monotonic() - t0))
+            except (BrowserError, OSError, subprocess.SubprocessError) as e:
+                failed.append(name)
+                print("%s: FAILED (%.1f s): %s" % (name, time.monotonic() - t0, e))
+                for line in browser.log[-20:]:
+                    print("    page: " + line)
+            del browser.log[:]
+    print("%.0f s in all" % (time.monotonic() - began))
+    print("%d passed, %d failed" % (passed, len(failed)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
