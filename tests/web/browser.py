@@ -38,6 +38,13 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def copyfile(self, source, outputfile):
+        # Counted, so a run can say how much the page downloads.
+        start = source.tell()
+        super().copyfile(source, outputfile)
+        with self.server.lock:
+            self.server.served[self.path.split("?")[0]] = source.tell() - start
+
 
 class StaticServer:
     """A static file server for `folder` on a free port of 127.0.0.1."""
@@ -45,6 +52,8 @@ class StaticServer:
     def __init__(self, folder):
         handler = functools.partial(_QuietHandler, directory=str(folder))
         self._httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self._httpd.served = {}  # path -> bytes sent the last time it was asked for
+        self._httpd.lock = threading.Lock()
         self._thread = threading.Thread(target=self._httpd.serve_forever, daemon=True)
 
     def __enter__(self):
@@ -58,6 +67,10 @@ class StaticServer:
     @property
     def port(self):
         return self._httpd.server_address[1]
+
+    def served(self):
+        with self._httpd.lock:
+            return dict(self._httpd.served)
 
     def url(self, path):
         return "http://127.0.0.1:%d/%s" % (self.port, path)

@@ -77,6 +77,8 @@ class Checks:
         self.figures = {}
 
     def open(self, query, wanted, timeout):
+        if self.args.query:
+            query = (query or "?") + ("&" if query else "") + self.args.query.lstrip("&?")
         self.page.navigate(self.args.server.url("index.html" + query))
         return self.page.wait_state(wanted, timeout)
 
@@ -167,6 +169,7 @@ def main():
                         help="a media file's path inside the media folder")
     parser.add_argument("--load-timeout", type=float, default=180, help="seconds from opening to ready")
     parser.add_argument("--frame-timeout", type=float, default=1.0, help="seconds allowed a virtual frame")
+    parser.add_argument("--query", default="", help="more of the query string for every page opened")
     parser.add_argument("--only", action="append", choices=["start", "missing", "frames"])
     args = parser.parse_args()
 
