@@ -4,6 +4,8 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
+# The browser test drives Debian's Chromium from Python's standard library.
+VT_PACKAGES+=(chromium python3)
 vt_install_missing
 # The capture tool, the decoders' and the .x reader's tests once more with
 # AddressSanitizer and UndefinedBehaviorSanitizer; the suite runs them too.

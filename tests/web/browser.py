@@ -302,14 +302,21 @@ class Page:
             self.call("Input.dispatchMouseEvent",
                       {"type": kind, "x": x, "y": y, "button": "left", "clickCount": 1})
 
-    def press(self, key, code, key_code):
-        """A real key press and release, as the keyboard would send them."""
-        self.call("Input.dispatchKeyEvent", {"type": "rawKeyDown", "key": key, "code": code,
+    def _key(self, kind, key, code, key_code, modifiers):
+        self.call("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": code, "modifiers": modifiers,
                                              "windowsVirtualKeyCode": key_code,
                                              "nativeVirtualKeyCode": key_code})
-        self.call("Input.dispatchKeyEvent", {"type": "keyUp", "key": key, "code": code,
-                                             "windowsVirtualKeyCode": key_code,
-                                             "nativeVirtualKeyCode": key_code})
+
+    def press(self, key, code, key_code, alt=False):
+        """A real key press and release, as the keyboard would send them,
+        with Alt held around it when asked."""
+        modifiers = 1 if alt else 0
+        if alt:
+            self._key("rawKeyDown", "Alt", "AltLeft", 18, modifiers)
+        self._key("rawKeyDown", key, code, key_code, modifiers)
+        self._key("keyUp", key, code, key_code, modifiers)
+        if alt:
+            self._key("keyUp", "Alt", "AltLeft", 18, 0)
 
     def screenshot(self, box, path):
         """The page's pixels inside `box` (CSS pixels, one to one) as a PNG."""

@@ -3,8 +3,8 @@
 
 Checks, each printed with its time:
   start     the page reaches `ready` with #start shown; a click on it plays
-            the show; Esc (a key event through the protocol's Input domain)
-            brings the start button back
+            the show; Esc, F2 and Alt+Enter (key events through the
+            protocol's Input domain) each bring the start button back
   missing   with &missing=FILE the page shows, in #message, the text the
             native capture tool gives for a media copy without that file
   frames    the frames held at ?at=T&fps=F match the capture tool's frames
@@ -27,7 +27,9 @@ from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: 
 
 SKIP = 77
 WIDTH, HEIGHT = 1024, 768  # the capture tool's frame size
-KEY_ESCAPE = ("Escape", "Escape", 27)
+# The keys that end the show: (name, key, code, key code, Alt held).
+END_KEYS = [("Esc", "Escape", "Escape", 27, False), ("F2", "F2", "F2", 113, False),
+            ("Alt+Enter", "Enter", "Enter", 13, True)]
 
 
 def native_env():
@@ -96,11 +98,24 @@ class Checks:
         if state != "playing":
             raise BrowserError("after 3 s of the show the state is %r, not playing (message %r)"
                                % (state, self.page.message_text()))
-        self.page.press(*KEY_ESCAPE)
-        self.page.wait_state({"ready"}, 30)
-        if self.page.box("#start") is None:
-            raise BrowserError("back to ready after Esc, but #start is not shown")
-        print("  start button, playing, Esc back to the start button")
+        # Enter without Alt is no way out.
+        self.page.press("Enter", "Enter", 13)
+        self.page.browser.pump(1)
+        state = self.page.state()
+        if state != "playing":
+            raise BrowserError("Enter alone ended the show (state %r)" % state)
+        for number, (name, key, code, key_code, alt) in enumerate(END_KEYS):
+            if number > 0:
+                self.page.click("#start")
+                self.page.wait_state({"playing"}, 60)
+            self.page.press(key, code, key_code, alt)
+            try:
+                self.page.wait_state({"ready"}, self.args.end_timeout)
+            except BrowserError as e:
+                raise BrowserError("after %s: %s" % (name, e))
+            if self.page.box("#start") is None:
+                raise BrowserError("back to ready after %s, but #start is not shown" % name)
+            print("  start button, playing, %s: back to the start button" % name)
 
     def missing(self):
         expected = native_message(self.args.capture, self.args.media, self.args.missing, self.args.work)
@@ -169,6 +184,7 @@ def main():
                         help="a media file's path inside the media folder")
     parser.add_argument("--load-timeout", type=float, default=180, help="seconds from opening to ready")
     parser.add_argument("--frame-timeout", type=float, default=1.0, help="seconds allowed a virtual frame")
+    parser.add_argument("--end-timeout", type=float, default=30, help="seconds from a key to ready")
     parser.add_argument("--query", default="", help="more of the query string for every page opened")
     parser.add_argument("--only", action="append", choices=["start", "missing", "frames"])
     args = parser.parse_args()
