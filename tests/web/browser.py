@@ -9,6 +9,7 @@ chromium and Python's standard library is needed.
 """
 
 import base64
+import fcntl
 import functools
 import http.server
 import json
@@ -84,6 +85,12 @@ def find_chromium():
     return None
 
 
+def _fd_above(fd, lowest):
+    moved = fcntl.fcntl(fd, fcntl.F_DUPFD_CLOEXEC, lowest)
+    os.close(fd)
+    return moved
+
+
 class Browser:
     """One headless Chromium process; messages go through fds 3 (to it) and
     4 (from it), each a JSON object ended by a NUL byte."""
@@ -102,15 +109,15 @@ class Browser:
         self._profile = tempfile.mkdtemp(prefix="vt-chromium-")
         to_child_r, self._to_child = os.pipe()
         self._from_child, from_child_w = os.pipe()
+        # The child's ends above 4, so that putting them on 3 and 4 moves
+        # neither over the other.
+        to_child_r, from_child_w = (_fd_above(fd, 10) for fd in (to_child_r, from_child_w))
 
-        def wire_pipes():
-            # Move both ends above 4 first so neither dup2 overwrites the other.
-            a, b = os.dup(to_child_r), os.dup(from_child_w)
-            a, b = (os.dup(a) if a < 5 else a), (os.dup(b) if b < 5 else b)
-            os.dup2(a, 3)
-            os.dup2(b, 4)
-
+        # bash puts the pipe's ends on fds 3 and 4 (a preexec_fn could
+        # deadlock with the server's thread running).
+        wire = 'exec "$@" 3<&%d 4>&%d %d<&- %d>&-' % (to_child_r, from_child_w, to_child_r, from_child_w)
         args = [
+            "/bin/bash", "-c", wire, "bash",
             self._chromium,
             "--headless=new",
             "--use-angle=swiftshader",
@@ -131,8 +138,8 @@ class Browser:
             args.append("--no-sandbox")  # Chromium refuses to run its sandbox as root
         args += self._extra + ["about:blank"]
         self._stderr = open(os.path.join(self._profile, "stderr.log"), "wb")
-        self._proc = subprocess.Popen(args, preexec_fn=wire_pipes, stdin=subprocess.DEVNULL,
-                                      stdout=self._stderr, stderr=self._stderr, close_fds=False)
+        self._proc = subprocess.Popen(args, pass_fds=(to_child_r, from_child_w), stdin=subprocess.DEVNULL,
+                                      stdout=self._stderr, stderr=self._stderr)
         os.close(to_child_r)
         os.close(from_child_w)
         try:

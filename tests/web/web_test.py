@@ -199,6 +199,15 @@ def main():
     args.work = os.path.abspath(args.work)
     os.makedirs(args.work, exist_ok=True)
 
+    try:
+        return run_checks(args)
+    except (BrowserError, OSError) as e:
+        print("the browser could not be driven: %s" % e)
+        print("0 passed, 1 failed")
+        return 1
+
+
+def run_checks(args):
     passed, failed = 0, []
     began = time.monotonic()
     with StaticServer(args.web) as server, Browser() as browser:
