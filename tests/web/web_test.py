@@ -87,7 +87,9 @@ class Checks:
     def start(self):
         _, clock = self.open("", {"ready"}, self.args.load_timeout)
         self.figures["ready_ms"] = clock
-        print("  ready %.0f ms after the page was opened" % clock)
+        served = self.args.server.served()
+        print("  ready %.0f ms after the page was opened, having downloaded %.1f MB in %d files"
+              % (clock, sum(served.values()) / 1e6, len(served)))
         if self.page.box("#start") is None:
             raise BrowserError("ready, but #start is not shown")
         self.page.click("#start")
@@ -188,6 +190,8 @@ def main():
     parser.add_argument("--query", default="", help="more of the query string for every page opened")
     parser.add_argument("--only", action="append", choices=["start", "missing", "frames"])
     args = parser.parse_args()
+    # Line by line, so a run cut short by ctest's timeout still shows how far it got.
+    sys.stdout.reconfigure(line_buffering=True)
 
     if not find_chromium():
         print("SKIPPED: no chromium here (Debian package chromium)")
