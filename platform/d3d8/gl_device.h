@@ -6,8 +6,6 @@
 // turned into GL state and shader uniforms at draw time (gl_draw.cpp).
 #pragma once
 
-#include <SDL2/SDL.h>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -18,6 +16,7 @@
 #include "platform/d3d8/gl_batch.h"
 #include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_shader.h"
+#include "platform/d3d8/gl_surface.h"
 #include "platform/d3d8/gl_variants.h"
 #include "platform/d3d8/host.h"
 
@@ -274,8 +273,8 @@ struct WarmUpKit;
 
 class GlDevice final : public IDirect3DDevice8 {
 public:
-    GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLContext context,
-             const D3DPRESENT_PARAMETERS& params, PresentMode mode);
+    GlDevice(GlDirect3D* d3d, std::unique_ptr<GlWindowContext> context, const D3DPRESENT_PARAMETERS& params,
+             PresentMode mode);
     ~GlDevice() override;
     bool Init();  // GL objects, shaders, default state; false on failure
 
@@ -412,9 +411,7 @@ private:
     void CountFullscreenLayer(UINT lo, UINT hi);  // stream vertices [lo, hi) spanning the whole target?
 
     GlDirect3D* d3d_;
-    SDL_Window* window_;
-    bool ownWindow_;
-    SDL_GLContext context_;
+    std::unique_ptr<GlWindowContext> context_;
     D3DPRESENT_PARAMETERS params_;
     PresentMode mode_;
     ULONG refs_ = 1;

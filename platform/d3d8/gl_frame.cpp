@@ -15,7 +15,7 @@
 namespace vt::d3d8 {
 
 void GlDevice::MakeCurrent() {
-    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+    context_->MakeCurrent();
 }
 
 void GlDevice::ForgetTexture(GLuint name) {
@@ -191,9 +191,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
 }
 
 HRESULT GlDevice::ShowCursor(BOOL bShow) {
-    int before = SDL_ShowCursor(SDL_QUERY);
-    SDL_ShowCursor(bShow ? SDL_ENABLE : SDL_DISABLE);
-    return before == SDL_ENABLE ? TRUE : FALSE;  // previous visibility, as Direct3D reports it
+    return ShowPointer(bShow != FALSE) ? TRUE : FALSE;  // previous visibility, as Direct3D reports it
 }
 
 void GlDevice::SetGammaRamp(DWORD, const D3DGAMMARAMP* pRamp) {
@@ -262,7 +260,7 @@ HRESULT GlDevice::SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSur
 
 void GlDevice::DrawPresentQuad() {
     int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(window_, &w, &h);
+    context_->DrawableSize(w, h);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);
@@ -391,7 +389,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     presentedValid_ = true;
     if (mode_ == PresentMode::Window) {
         DrawPresentQuad();
-        SDL_GL_SwapWindow(window_);
+        context_->Swap();
     } else {
         glFinish();
     }
