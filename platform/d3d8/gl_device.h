@@ -329,6 +329,7 @@ public:
 
     // Host side
     void MakeCurrent();
+    GlApi Api() const { return context_->Api(); }
     DeviceStats stats;
     float RenderScale() const { return scale_; }
     int Multisample() const { return samples_; }
@@ -360,6 +361,8 @@ private:
     HRESULT QueueDraw(const DrawRange& r);
     void SendDrawMatrices();
     void DrawBatchNow();
+    void IssueBatchEs(GLenum mode, GLenum indexType);
+    void SendDrawMatricesAsImage();
     void IssueBatch();  // the GL draw call of DrawBatchNow
     void ReleaseBatchObjects();
     void UploadBlocks();
@@ -441,6 +444,8 @@ private:
     FvfLayout layout_;
     int activeStages_ = 1;
     bool lastPoints_ = false;
+    bool esDepthClamp_ = false;       // ES: the vertex program keeps pre-transformed depth in range
+    bool esPixelDepthClamp_ = false;  // ES: and the fragment program clamps it (a depth test applies)
     VariantLog variants_;
     bool warmUp_ = false;  // at the first Present
     bool profileDraws_ = false;
@@ -451,6 +456,9 @@ private:
     DrawBatch batch_;
     bool perDrawMatrices_ = false;  // the program reads its matrices per draw
     GLuint drawMatrixBuffer_ = 0, drawMatrixTexture_ = 0, drawSlotBuffer_ = 0;
+    GLuint esIndexBuffer_ = 0;          // ES: a batch's ranges as one list of indices
+    std::vector<GLuint> esIndexData_;
+    bool drawMatrixImage_ = false;  // ES: the 2D texture standing in for the buffer texture has storage
     std::vector<float> drawMatrixData_;
     std::vector<uint16_t> drawSlotData_;
     std::vector<GLint> drawFirst_;

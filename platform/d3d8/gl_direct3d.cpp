@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -22,6 +24,23 @@ float g_renderScale = 1.0f;
 bool g_renderScaleAuto = false;
 int g_multisample = 0;
 bool g_profileDraws = false;
+bool g_glApiSet = false;
+GlApi g_glApi = GlApi::Desktop;
+
+// The API for the next device: the web has only ES; natively what was set,
+// else what the environment asks for.
+GlApi ChosenGlApi() {
+#ifdef __EMSCRIPTEN__
+    return GlApi::Es;
+#else
+    if (!g_glApiSet) {
+        const char* env = std::getenv("VT_GL_API");
+        g_glApi = env && std::strcmp(env, "es") == 0 ? GlApi::Es : GlApi::Desktop;
+        g_glApiSet = true;
+    }
+    return g_glApi;
+#endif
+}
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
@@ -31,6 +50,16 @@ void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
 void SetDrawProfiling(bool on) { g_profileDraws = on; }
+
+void SetGlApi(GlApi api) {
+    g_glApi = api;
+    g_glApiSet = true;
+}
+
+GlApi GetGlApi(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->Api() : GlApi::Desktop;
+}
 
 std::vector<DrawCost> TakeDrawCosts(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -151,9 +180,11 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     if (p.Windowed && p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
 
     std::string why;
-    std::unique_ptr<GlWindowContext> context = GlWindowContext::Create(hwnd, GlApi::Desktop, why);
+    const GlApi api = ChosenGlApi();
+    std::unique_ptr<GlWindowContext> context = GlWindowContext::Create(hwnd, api, why);
     if (!context) {
-        std::fprintf(stderr, "d3d8: no OpenGL 3.3 context: %s\n", why.c_str());
+        std::fprintf(stderr, "d3d8: no %s context: %s\n", api == GlApi::Es ? "OpenGL ES 3.0" : "OpenGL 3.3",
+                     why.c_str());
         return D3DERR_NOTAVAILABLE;
     }
     const PresentMode mode = g_presentMode;
@@ -244,13 +275,13 @@ bool GlDevice::Init() {
     glGenTextures(1, &backBuffer_->texture);
     backBuffer_->texTarget = GL_TEXTURE_2D;
     glBindTexture(GL_TEXTURE_2D, backBuffer_->texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
 
     glGenTextures(1, &presentedTex_);
     glBindTexture(GL_TEXTURE_2D, presentedTex_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -313,15 +344,26 @@ bool GlDevice::Init() {
 
     // Direct3D conventions that differ from GL defaults, set once.
     glFrontFace(GL_CCW);
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    glEnable(GL_PROGRAM_POINT_SIZE);
+    if (!GlEs()) {
+        // ES takes flat colours from the last vertex (gl_draw.cpp reorders
+        // flat draws there) and always takes point sizes from the program.
+        glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+        glEnable(GL_PROGRAM_POINT_SIZE);
+    }
+#ifndef __EMSCRIPTEN__
+    // WebGL always restarts at the all-ones index; ES here does the same, so
+    // merged draws (gl_batch.cpp) behave alike in both.
+    else {
+        glEnable(GL_PRIMITIVE_RESTART_FIXED_INDEX);
+    }
+#endif
     glDisable(GL_DITHER);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
 
     // A defined start: black back buffer, far depth.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
+    GlClearDepth(1.0f);
     glClear(GL_COLOR_BUFFER_BIT | (depthBuffer_ ? GL_DEPTH_BUFFER_BIT : 0));
     MarkTargetDrawn();
     return glGetError() == GL_NO_ERROR;

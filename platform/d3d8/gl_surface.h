@@ -15,12 +15,9 @@
 #include <string>
 
 #include "platform/d3d8/d3d8.h"
+#include "platform/d3d8/host.h"
 
 namespace vt::d3d8 {
-
-// The GL the device draws with: OpenGL 3.3 core, or OpenGL ES 3.0 (the
-// subset WebGL 2 offers).
-enum class GlApi { Desktop, Es };
 
 struct DisplayMode {
     int width = 0, height = 0;
