@@ -41,7 +41,7 @@ cmake --build "$out/cmake" -j"${VT_JOBS:-$(nproc)}"
 packager=$(dirname "$(readlink -f "$(command -v emcc)")")/tools/file_packager.py
 [[ -f "$packager" ]] || packager=/usr/share/emscripten/tools/file_packager.py
 (cd "$out" && python3 "$packager" vantorel.data --preload "$media@/" --exclude "*.stamp" \
-  --js-output=vantorel-data.js >/dev/null)
+  --js-output=vantorel-data.js >/dev/null 2> >(grep -v "^Remember to build" >&2))
 
 cp "$out/cmake/web/vantorel.js" "$out/cmake/web/vantorel.wasm" "$out/"
 cp "$VT_ROOT/web/index.html" "$VT_ROOT/web/page.js" "$VT_ROOT/web/page.css" "$out/"

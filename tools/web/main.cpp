@@ -20,6 +20,7 @@
 #include "platform/fmod/host.h"
 #include "platform/win32/host.h"
 #include "shell/app.h"
+#include "show/show_clock.h"
 #include "tools/capture/options.h"
 
 namespace {
