@@ -75,6 +75,11 @@ var Page = (function () {
     messages = [];
     running = true;
     setState("playing");
+    // Loading runs in one go: let the page show the loading picture first.
+    requestAnimationFrame(function () { setTimeout(launch, 0); });
+  }
+
+  function launch() {
     var result = Module.ccall("vt_web_start", "number", ["number", "number"], [at, fps]);
     if (result === 1) {
       ended();  // the show could not start; its message says why
