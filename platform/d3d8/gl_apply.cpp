@@ -228,7 +228,8 @@ void GlDevice::ApplyFixedState() {
     // is off or no depth test applies; where a test applies their depth is
     // clamped to the depth range, pixel by pixel. Transformed ones always
     // are clipped.
-    SetCap(GL_DEPTH_CLAMP, layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE), gl_.depthClamp);
+    // (ES has no depth clamp: the vertex program clamps instead, kVfClampDepth.)
+    if (!GlEs()) SetCap(GL_DEPTH_CLAMP, layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE), gl_.depthClamp);
     if (depth) {
         int mask = rs[D3DRS_ZWRITEENABLE] ? 1 : 0;
         if (gl_.depthMask != mask) {
@@ -281,15 +282,19 @@ void GlDevice::ApplyFixedState() {
         }
     }
 
+    // ES draws points and wireframes by drawing other primitives (gl_draw.cpp).
     int fill = rs[D3DRS_FILLMODE] == D3DFILL_POINT ? GL_POINT : rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
-    if (gl_.polygonMode != fill) {
+    if (!GlEs() && gl_.polygonMode != fill) {
         glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(fill));
         gl_.polygonMode = fill;
     }
 
     const DWORD write = rs[D3DRS_COLORWRITEENABLE];
-    const int mask = static_cast<int>(write & (D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN |
-                                               D3DCOLORWRITEENABLE_BLUE | D3DCOLORWRITEENABLE_ALPHA));
+    int mask = static_cast<int>(write & (D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN |
+                                         D3DCOLORWRITEENABLE_BLUE | D3DCOLORWRITEENABLE_ALPHA));
+    // Without a swizzle an X8R8G8B8 target's alpha must stay the 1 its
+    // clears write, for whatever samples it later.
+    if (GlEs() && state_.colorTarget->desc.Format == D3DFMT_X8R8G8B8) mask &= ~D3DCOLORWRITEENABLE_ALPHA;
     if (gl_.colorMask != mask) {
         glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,
                     (mask & D3DCOLORWRITEENABLE_BLUE) != 0, (mask & D3DCOLORWRITEENABLE_ALPHA) != 0);
@@ -372,11 +377,15 @@ void GlDevice::UploadBlock(BlockBinding binding, const Block& data) {
     glBindBuffer(GL_UNIFORM_BUFFER, blockRing_);
     // Nothing queued reads this range (UploadBlocks saw to it), so there is
     // nothing to wait for.
-    void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size,
-                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
-    if (p) {
-        std::memcpy(p, &data, size);
-        glUnmapBuffer(GL_UNIFORM_BUFFER);
+    if (GlEs()) {
+        glBufferSubData(GL_UNIFORM_BUFFER, at, size, &data);  // WebGL maps no buffers
+    } else {
+        void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size,
+                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+        if (p) {
+            std::memcpy(p, &data, size);
+            glUnmapBuffer(GL_UNIFORM_BUFFER);
+        }
     }
     glBindBufferRange(GL_UNIFORM_BUFFER, binding, blockRing_, at, size);
     blockRingHead_ = at + size;
@@ -462,6 +471,7 @@ void GlDevice::UploadBlocks() {
         // Table fog from w under a perspective projection; from z otherwise,
         // pre-transformed vertices included, whatever their rhw.
         if (!l.rhw && state_.proj.m[2][3] != 0.0f) flags |= kVfFogDepthW;
+        if (esDepthClamp_) flags |= kVfClampDepth;
         b.flags = flags;
         if (rs[D3DRS_COLORVERTEX]) {  // otherwise every source is the material
             b.diffuseSource = static_cast<int32_t>(rs[D3DRS_DIFFUSEMATERIALSOURCE]);
@@ -544,6 +554,7 @@ FragmentKey GlDevice::MakeFragmentKey() const {
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) f |= kFkAlphaTest;
     if (rs[D3DRS_POINTSPRITEENABLE] && lastPoints_) f |= kFkSprite;
     if (state_.viewport.MaxZ > 1.0f) f |= kFkDepthRange;
+    if (esPixelDepthClamp_) f |= kFkClampDepth;
     key.flags = f;
     return key;
 }

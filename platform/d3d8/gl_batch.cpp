@@ -164,13 +164,17 @@ void GlDevice::SendDrawMatrices() {
         glGenTextures(1, &drawMatrixTexture_);
         glGenBuffers(1, &drawSlotBuffer_);
     }
-    // Fresh storage each time, so nothing waits for a draw still reading the last.
-    glBindBuffer(GL_TEXTURE_BUFFER, drawMatrixBuffer_);
-    const auto matrixBytes = static_cast<GLsizeiptr>(drawMatrixData_.size() * sizeof(float));
-    glBufferData(GL_TEXTURE_BUFFER, matrixBytes, drawMatrixData_.data(), GL_STREAM_DRAW);
-    glActiveTexture(GL_TEXTURE0 + kDrawMatrixUnit);
-    glBindTexture(GL_TEXTURE_BUFFER, drawMatrixTexture_);
-    glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, drawMatrixBuffer_);
+    if (GlEs()) {
+        SendDrawMatricesAsImage();
+    } else {
+        // Fresh storage each time, so nothing waits for a draw still reading the last.
+        glBindBuffer(GL_TEXTURE_BUFFER, drawMatrixBuffer_);
+        const auto matrixBytes = static_cast<GLsizeiptr>(drawMatrixData_.size() * sizeof(float));
+        glBufferData(GL_TEXTURE_BUFFER, matrixBytes, drawMatrixData_.data(), GL_STREAM_DRAW);
+        glActiveTexture(GL_TEXTURE0 + kDrawMatrixUnit);
+        glBindTexture(GL_TEXTURE_BUFFER, drawMatrixTexture_);
+        glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, drawMatrixBuffer_);
+    }
 
     batch_.FillSlotData(drawSlotData_);
     glBindBuffer(GL_ARRAY_BUFFER, drawSlotBuffer_);
@@ -183,6 +187,33 @@ void GlDevice::SendDrawMatrices() {
     VT_CHECK_GL("draw matrices");
 }
 
+// ES has no buffer textures: the same texels go, row by row, into a 2D
+// float texture kDrawMatrixRow texels wide, which the vertex program reads
+// at (i mod row, i / row).
+void GlDevice::SendDrawMatricesAsImage() {
+    constexpr GLsizei kRows = GLsizei((DrawBatch::kMaxDraws * kDrawMatrixFloats / 4 + kDrawMatrixRow - 1) /
+                                      kDrawMatrixRow);
+    glActiveTexture(GL_TEXTURE0 + kDrawMatrixUnit);
+    glBindTexture(GL_TEXTURE_2D, drawMatrixTexture_);
+    if (!drawMatrixImage_) {
+        glTexStorage2D(GL_TEXTURE_2D, 1, GL_RGBA32F, kDrawMatrixRow, kRows);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        drawMatrixImage_ = true;
+    }
+    glBindSampler(GLuint(kDrawMatrixUnit), 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    const size_t texels = drawMatrixData_.size() / 4;
+    const size_t fullRows = texels / kDrawMatrixRow, rest = texels % kDrawMatrixRow;
+    if (fullRows > 0)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kDrawMatrixRow, GLsizei(fullRows), GL_RGBA, GL_FLOAT,
+                        drawMatrixData_.data());
+    if (rest > 0)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, GLint(fullRows), GLsizei(rest), 1, GL_RGBA, GL_FLOAT,
+                        drawMatrixData_.data() + fullRows * kDrawMatrixRow * 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+}
+
 void GlDevice::DrawBatchNow() {
     if (!profileDraws_ || variants_.replaying) {
         IssueBatch();
@@ -192,9 +223,11 @@ void GlDevice::DrawBatchNow() {
     if (!profileQuery_) glGenQueries(1, &profileQuery_);
     glFinish();
     const auto start = std::chrono::steady_clock::now();
-    glBeginQuery(GL_SAMPLES_PASSED, profileQuery_);
+    // ES counts no samples, it only says whether any passed (then 1).
+    const GLenum query = GlEs() ? GL_ANY_SAMPLES_PASSED : GL_SAMPLES_PASSED;
+    glBeginQuery(query, profileQuery_);
     IssueBatch();
-    glEndQuery(GL_SAMPLES_PASSED);
+    glEndQuery(query);
     glFinish();
     DrawCost cost;
     cost.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -216,6 +249,10 @@ void GlDevice::IssueBatch() {
     const GLenum mode = PrimitiveMode(head.type);
     const GLenum indexType = head.indexed && state_.indices->format == D3DFMT_INDEX32 ? GL_UNSIGNED_INT
                                                                                       : GL_UNSIGNED_SHORT;
+    if (GlEs()) {
+        IssueBatchEs(mode, indexType);
+        return;
+    }
     if (batch_.Shape() == BatchShape::Instanced) {
         const auto instances = static_cast<GLsizei>(batch_.Worlds().size());
         if (head.indexed)
@@ -248,8 +285,70 @@ void GlDevice::IssueBatch() {
     ++stats.glDraws;
 }
 
+// ES 3.0 has neither multi-draws nor base vertices. A batch that needs
+// either goes as one draw of 32-bit indices made here: each range's
+// vertices (indices with their base added), strips and fans apart by the
+// restart index, which ES always has (WebGL always on). The draw slots
+// keep working, since they follow the vertex, not the draw.
+void GlDevice::IssueBatchEs(GLenum mode, GLenum indexType) {
+    const std::vector<DrawRange>& ranges = batch_.Ranges();
+    const DrawRange& head = ranges.front();
+    const bool instanced = batch_.Shape() == BatchShape::Instanced;
+    const auto instances = static_cast<GLsizei>(batch_.Worlds().size());
+    if (ranges.size() == 1 && (!head.indexed || head.first == 0)) {
+        if (!head.indexed && instanced)
+            glDrawArraysInstanced(mode, head.first, head.count, instances);
+        else if (!head.indexed)
+            glDrawArrays(mode, head.first, head.count);
+        else if (instanced)
+            glDrawElementsInstanced(mode, head.count, indexType, IndexOffset(head.offset), instances);
+        else
+            glDrawElements(mode, head.count, indexType, IndexOffset(head.offset));
+        VT_CHECK_GL("draw");
+        ++stats.glDraws;
+        return;
+    }
+    const bool restart = head.type == D3DPT_TRIANGLESTRIP || head.type == D3DPT_TRIANGLEFAN ||
+                         head.type == D3DPT_LINESTRIP;
+    esIndexData_.clear();
+    for (const DrawRange& r : ranges) {
+        if (restart && !esIndexData_.empty()) esIndexData_.push_back(0xffffffffu);
+        const GLuint base = GLuint(r.first);
+        if (!r.indexed) {
+            for (GLsizei i = 0; i < r.count; ++i) esIndexData_.push_back(base + GLuint(i));
+            continue;
+        }
+        const uint8_t* at = state_.indices->buf.shadow.data() + r.offset;
+        for (GLsizei i = 0; i < r.count; ++i) {
+            if (indexType == GL_UNSIGNED_INT) {
+                uint32_t v = 0;
+                std::memcpy(&v, at + size_t(i) * 4, 4);
+                esIndexData_.push_back(base + v);
+            } else {
+                uint16_t v = 0;
+                std::memcpy(&v, at + size_t(i) * 2, 2);
+                esIndexData_.push_back(base + v);
+            }
+        }
+    }
+    if (!esIndexBuffer_) glGenBuffers(1, &esIndexBuffer_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, esIndexBuffer_);
+    gl_.elementBuffer = esIndexBuffer_;  // the next indexed draw binds its own again
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(esIndexData_.size() * sizeof(GLuint)), esIndexData_.data(),
+                 GL_STREAM_DRAW);
+    const auto count = GLsizei(esIndexData_.size());
+    if (instanced)
+        glDrawElementsInstanced(mode, count, GL_UNSIGNED_INT, nullptr, instances);
+    else
+        glDrawElements(mode, count, GL_UNSIGNED_INT, nullptr);
+    VT_CHECK_GL("draw");
+    ++stats.glDraws;
+}
+
 void GlDevice::ReleaseBatchObjects() {
     batch_.Clear();
+    if (esIndexBuffer_) glDeleteBuffers(1, &esIndexBuffer_);
+    esIndexBuffer_ = 0;
     if (profileQuery_) glDeleteQueries(1, &profileQuery_);
     profileQuery_ = 0;
     if (!drawMatrixBuffer_) return;
@@ -257,6 +356,7 @@ void GlDevice::ReleaseBatchObjects() {
     glDeleteBuffers(1, &drawSlotBuffer_);
     glDeleteTextures(1, &drawMatrixTexture_);
     drawMatrixBuffer_ = drawSlotBuffer_ = drawMatrixTexture_ = 0;
+    drawMatrixImage_ = false;
 }
 
 }  // namespace vt::d3d8

@@ -39,7 +39,8 @@ constexpr int kMaxActiveLights = 8;
     X(kVfSpecular, 1 << 6)         \
     X(kVfHasPointSize, 1 << 7)     \
     X(kVfPointScale, 1 << 8)       \
-    X(kVfFogDepthW, 1 << 9) /* table fog: from clip w (perspective) rather than z */
+    X(kVfFogDepthW, 1 << 9) /* table fog: from clip w (perspective) rather than z */ \
+    X(kVfClampDepth, 1 << 10) /* ES: pre-transformed depth clamped, as a depth clamp would */
 
 // FogBlock::vertexMode: how the per-vertex fog value is made.
 #define VT_VERTEX_FOG_MODES(X)              \

@@ -8,12 +8,17 @@
 // references it keeps its device alive.
 #pragma once
 
+#ifdef __EMSCRIPTEN__
+#include <GLES3/gl3.h>
+#else
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
+#endif
 
 #include <cstring>
 
 #include "platform/d3d8/d3d8.h"
+#include "platform/d3d8/gl_es.h"
 
 namespace vt::d3d8 {
 

@@ -6,8 +6,6 @@
 // turned into GL state and shader uniforms at draw time (gl_draw.cpp).
 #pragma once
 
-#include <SDL2/SDL.h>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -18,6 +16,7 @@
 #include "platform/d3d8/gl_batch.h"
 #include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_shader.h"
+#include "platform/d3d8/gl_surface.h"
 #include "platform/d3d8/gl_variants.h"
 #include "platform/d3d8/host.h"
 
@@ -274,8 +273,8 @@ struct WarmUpKit;
 
 class GlDevice final : public IDirect3DDevice8 {
 public:
-    GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLContext context,
-             const D3DPRESENT_PARAMETERS& params, PresentMode mode);
+    GlDevice(GlDirect3D* d3d, std::unique_ptr<GlWindowContext> context, const D3DPRESENT_PARAMETERS& params,
+             PresentMode mode);
     ~GlDevice() override;
     bool Init();  // GL objects, shaders, default state; false on failure
 
@@ -330,6 +329,7 @@ public:
 
     // Host side
     void MakeCurrent();
+    GlApi Api() const { return context_->Api(); }
     DeviceStats stats;
     float RenderScale() const { return scale_; }
     int Multisample() const { return samples_; }
@@ -361,6 +361,8 @@ private:
     HRESULT QueueDraw(const DrawRange& r);
     void SendDrawMatrices();
     void DrawBatchNow();
+    void IssueBatchEs(GLenum mode, GLenum indexType);
+    void SendDrawMatricesAsImage();
     void IssueBatch();  // the GL draw call of DrawBatchNow
     void ReleaseBatchObjects();
     void UploadBlocks();
@@ -412,9 +414,7 @@ private:
     void CountFullscreenLayer(UINT lo, UINT hi);  // stream vertices [lo, hi) spanning the whole target?
 
     GlDirect3D* d3d_;
-    SDL_Window* window_;
-    bool ownWindow_;
-    SDL_GLContext context_;
+    std::unique_ptr<GlWindowContext> context_;
     D3DPRESENT_PARAMETERS params_;
     PresentMode mode_;
     ULONG refs_ = 1;
@@ -444,6 +444,8 @@ private:
     FvfLayout layout_;
     int activeStages_ = 1;
     bool lastPoints_ = false;
+    bool esDepthClamp_ = false;       // ES: the vertex program keeps pre-transformed depth in range
+    bool esPixelDepthClamp_ = false;  // ES: and the fragment program clamps it (a depth test applies)
     VariantLog variants_;
     bool warmUp_ = false;  // at the first Present
     bool profileDraws_ = false;
@@ -454,6 +456,9 @@ private:
     DrawBatch batch_;
     bool perDrawMatrices_ = false;  // the program reads its matrices per draw
     GLuint drawMatrixBuffer_ = 0, drawMatrixTexture_ = 0, drawSlotBuffer_ = 0;
+    GLuint esIndexBuffer_ = 0;          // ES: a batch's ranges as one list of indices
+    std::vector<GLuint> esIndexData_;
+    bool drawMatrixImage_ = false;  // ES: the 2D texture standing in for the buffer texture has storage
     std::vector<float> drawMatrixData_;
     std::vector<uint16_t> drawSlotData_;
     std::vector<GLint> drawFirst_;

@@ -4,12 +4,13 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 
 #include "platform/d3d8/gl_device.h"
 #include "platform/d3d8/host.h"
-#include "platform/win32/host.h"
 #include "platform/win32/trace.h"
 
 namespace vt::d3d8 {
@@ -23,6 +24,23 @@ float g_renderScale = 1.0f;
 bool g_renderScaleAuto = false;
 int g_multisample = 0;
 bool g_profileDraws = false;
+bool g_glApiSet = false;
+GlApi g_glApi = GlApi::Desktop;
+
+// The API for the next device: the web has only ES; natively what was set,
+// else what the environment asks for.
+GlApi ChosenGlApi() {
+#ifdef __EMSCRIPTEN__
+    return GlApi::Es;
+#else
+    if (!g_glApiSet) {
+        const char* env = std::getenv("VT_GL_API");
+        g_glApi = env && std::strcmp(env, "es") == 0 ? GlApi::Es : GlApi::Desktop;
+        g_glApiSet = true;
+    }
+    return g_glApi;
+#endif
+}
 
 bool ValidDepthFormat(D3DFORMAT f) { return f == D3DFMT_D16 || f == D3DFMT_D16_LOCKABLE || f == D3DFMT_D24S8; }
 
@@ -32,6 +50,16 @@ void SetPresentMode(PresentMode mode) { g_presentMode = mode; }
 void SetWarmUp(bool on) { g_warmUp = on; }
 void SetVariantRecording(bool on) { g_recordVariants = on; }
 void SetDrawProfiling(bool on) { g_profileDraws = on; }
+
+void SetGlApi(GlApi api) {
+    g_glApi = api;
+    g_glApiSet = true;
+}
+
+GlApi GetGlApi(IDirect3DDevice8* device) {
+    auto* d = dynamic_cast<GlDevice*>(device);
+    return d ? d->Api() : GlApi::Desktop;
+}
 
 std::vector<DrawCost> TakeDrawCosts(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
@@ -105,10 +133,7 @@ HRESULT ReadPresentedImage(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, 
 
 GlDirect3D::GlDirect3D() = default;
 
-GlDirect3D::~GlDirect3D() {
-    SDL_GL_UnloadLibrary();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+GlDirect3D::~GlDirect3D() { CloseWindowSystem(); }
 
 ULONG GlDirect3D::Release() {
     ULONG left = --refs_;
@@ -118,11 +143,11 @@ ULONG GlDirect3D::Release() {
 
 HRESULT GlDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* pMode) {
     if (adapter != 0 || !pMode) return D3DERR_INVALIDCALL;
-    SDL_DisplayMode dm{};
-    if (SDL_GetDesktopDisplayMode(0, &dm) != 0) return D3DERR_NOTAVAILABLE;
-    pMode->Width = static_cast<UINT>(dm.w);
-    pMode->Height = static_cast<UINT>(dm.h);
-    pMode->RefreshRate = dm.refresh_rate > 0 ? static_cast<UINT>(dm.refresh_rate) : 60;
+    DisplayMode dm;
+    if (!PrimaryDisplayMode(dm)) return D3DERR_NOTAVAILABLE;
+    pMode->Width = static_cast<UINT>(dm.width);
+    pMode->Height = static_cast<UINT>(dm.height);
+    pMode->RefreshRate = dm.refreshRate > 0 ? static_cast<UINT>(dm.refreshRate) : 60;
     pMode->Format = D3DFMT_X8R8G8B8;
     return D3D_OK;
 }
@@ -136,13 +161,10 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     D3DPRESENT_PARAMETERS p = *pParams;
 
     HWND hwnd = p.hDeviceWindow ? p.hDeviceWindow : hFocusWindow;
-    SDL_Window* window = hwnd ? vt::win32::GetSdlWindow(hwnd) : nullptr;
-    bool ownWindow = false;
-    if (hwnd && !window) return D3DERR_INVALIDCALL;  // a handle that names no window
+    int w = 1, h = 1;
+    if (hwnd && !FindWindow(hwnd, w, h)) return D3DERR_INVALIDCALL;  // a handle that names no window
 
     if (p.Windowed && (p.BackBufferWidth == 0 || p.BackBufferHeight == 0)) {
-        int w = 1, h = 1;
-        if (window) SDL_GetWindowSize(window, &w, &h);
         if (p.BackBufferWidth == 0) p.BackBufferWidth = static_cast<UINT>(w);
         if (p.BackBufferHeight == 0) p.BackBufferHeight = static_cast<UINT>(h);
     }
@@ -157,28 +179,19 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
     if (p.EnableAutoDepthStencil && !ValidDepthFormat(p.AutoDepthStencilFormat)) return D3DERR_NOTAVAILABLE;
     if (p.Windowed && p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
 
-    if (!window) {
-        window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window) return D3DERR_NOTAVAILABLE;
-        ownWindow = true;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GLContext ctx = SDL_GL_CreateContext(window);
-    if (!ctx) {
-        std::fprintf(stderr, "d3d8: no OpenGL 3.3 context: %s\n", SDL_GetError());
-        if (ownWindow) SDL_DestroyWindow(window);
+    std::string why;
+    const GlApi api = ChosenGlApi();
+    std::unique_ptr<GlWindowContext> context = GlWindowContext::Create(hwnd, api, why);
+    if (!context) {
+        std::fprintf(stderr, "d3d8: no %s context: %s\n", api == GlApi::Es ? "OpenGL ES 3.0" : "OpenGL 3.3",
+                     why.c_str());
         return D3DERR_NOTAVAILABLE;
     }
     const PresentMode mode = g_presentMode;
-    SDL_GL_SetSwapInterval(mode == PresentMode::Window ? 1 : 0);
-    if (!p.Windowed && !ownWindow && mode == PresentMode::Window)
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    context->SetVsync(mode == PresentMode::Window);
+    if (!p.Windowed && !context->OwnsWindow() && mode == PresentMode::Window) context->SetFullscreen();
 
-    auto* device = new GlDevice(this, window, ownWindow, ctx, p, mode);
+    auto* device = new GlDevice(this, std::move(context), p, mode);
     device->warmUp_ = g_warmUp;
     device->scale_ = g_renderScale;
     device->autoScale_ = g_renderScaleAuto;
@@ -203,9 +216,9 @@ HRESULT GlDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND hFocusWindo
 // ---------------------------------------------------------------------------
 // Device construction and destruction
 
-GlDevice::GlDevice(GlDirect3D* d3d, SDL_Window* window, bool ownWindow, SDL_GLContext context,
-                   const D3DPRESENT_PARAMETERS& params, PresentMode mode)
-    : d3d_(d3d), window_(window), ownWindow_(ownWindow), context_(context), params_(params), mode_(mode) {
+GlDevice::GlDevice(GlDirect3D* d3d, std::unique_ptr<GlWindowContext> context, const D3DPRESENT_PARAMETERS& params,
+                   PresentMode mode)
+    : d3d_(d3d), context_(std::move(context)), params_(params), mode_(mode) {
     d3d_->AddRef();
     for (int i = 0; i < 256; ++i) {
         // Entry i = i: the show multiplies by 255 to reach an identity picture.
@@ -221,11 +234,10 @@ bool GlDevice::Init() {
     const GLint largest = std::min(maxRenderbufferSize_, maxTextureSize_);
     if (GLint(params_.BackBufferWidth) > largest || GLint(params_.BackBufferHeight) > largest) return false;
     if (autoScale_) {
-        SDL_DisplayMode dm{};
-        const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+        DisplayMode dm;
         const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-        scale_ = SDL_GetDesktopDisplayMode(display, &dm) == 0
-                     ? ChooseAutoScale(dm.w, dm.h, renderer && IsSoftwareRendererName(renderer),
+        scale_ = context_->WindowDisplayMode(dm)
+                     ? ChooseAutoScale(dm.width, dm.height, renderer && IsSoftwareRendererName(renderer),
                                        int(params_.BackBufferWidth), int(params_.BackBufferHeight))
                      : 1.0f;
     }
@@ -263,13 +275,13 @@ bool GlDevice::Init() {
     glGenTextures(1, &backBuffer_->texture);
     backBuffer_->texTarget = GL_TEXTURE_2D;
     glBindTexture(GL_TEXTURE_2D, backBuffer_->texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
 
     glGenTextures(1, &presentedTex_);
     glBindTexture(GL_TEXTURE_2D, presentedTex_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -332,15 +344,26 @@ bool GlDevice::Init() {
 
     // Direct3D conventions that differ from GL defaults, set once.
     glFrontFace(GL_CCW);
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
-    glEnable(GL_PROGRAM_POINT_SIZE);
+    if (!GlEs()) {
+        // ES takes flat colours from the last vertex (gl_draw.cpp reorders
+        // flat draws there) and always takes point sizes from the program.
+        glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+        glEnable(GL_PROGRAM_POINT_SIZE);
+    }
+#ifndef __EMSCRIPTEN__
+    // WebGL always restarts at the all-ones index; ES here does the same, so
+    // merged draws (gl_batch.cpp) behave alike in both.
+    else {
+        glEnable(GL_PRIMITIVE_RESTART_FIXED_INDEX);
+    }
+#endif
     glDisable(GL_DITHER);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
 
     // A defined start: black back buffer, far depth.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
+    GlClearDepth(1.0f);
     glClear(GL_COLOR_BUFFER_BIT | (depthBuffer_ ? GL_DEPTH_BUFFER_BIT : 0));
     MarkTargetDrawn();
     return glGetError() == GL_NO_ERROR;
@@ -376,9 +399,7 @@ GlDevice::~GlDevice() {
     shaders_.Release();
     if (presentProgram_.program) glDeleteProgram(presentProgram_.program);
 
-    SDL_GL_MakeCurrent(window_, nullptr);
-    SDL_GL_DeleteContext(context_);
-    if (ownWindow_) SDL_DestroyWindow(window_);
+    context_.reset();
     d3d_->Release();
 }
 
@@ -405,10 +426,6 @@ void SetDirect3DFactory(std::function<IDirect3D8*(UINT sdkVersion)> factory) { F
 IDirect3D8* Direct3DCreate8(UINT sdkVersion) {
     if (vt::d3d8::Factory()) return vt::d3d8::Factory()(sdkVersion);
     if (sdkVersion != D3D_SDK_VERSION && sdkVersion != 220) return nullptr;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
-    if (SDL_GL_LoadLibrary(nullptr) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return nullptr;
-    }
+    if (!vt::d3d8::OpenWindowSystem()) return nullptr;
     return new vt::d3d8::GlDirect3D();
 }

@@ -18,7 +18,8 @@ GLenum AddressMode(DWORD a) {
     case D3DTADDRESS_MIRROR:
     case D3DTADDRESS_MIRRORONCE: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    // ES 3.0 has no border: the edge's texels stand in (the show uses none).
+    case D3DTADDRESS_BORDER: return GlEs() ? GL_CLAMP_TO_EDGE : GL_CLAMP_TO_BORDER;
     default: return GL_REPEAT;
     }
 }
@@ -54,9 +55,11 @@ GLuint GlDevice::SamplerFor(int stage, bool cube) {
         glSamplerParameteri(s, GL_TEXTURE_WRAP_S, AddressMode(t[D3DTSS_ADDRESSU]));
         glSamplerParameteri(s, GL_TEXTURE_WRAP_T, AddressMode(t[D3DTSS_ADDRESSV]));
         glSamplerParameteri(s, GL_TEXTURE_WRAP_R, AddressMode(t[D3DTSS_ADDRESSW]));
-        float border[4];
-        ColorToFloats(t[D3DTSS_BORDERCOLOR], border);
-        glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+        if (!GlEs()) {
+            float border[4];
+            ColorToFloats(t[D3DTSS_BORDERCOLOR], border);
+            glSamplerParameterfv(s, GL_TEXTURE_BORDER_COLOR, border);
+        }
     }
     bool minLinear = Linear(t[D3DTSS_MINFILTER]);
     GLenum minFilter = minLinear ? GL_LINEAR : GL_NEAREST;
@@ -66,7 +69,8 @@ GLuint GlDevice::SamplerFor(int stage, bool cube) {
         minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
     glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, minFilter);
     glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, Linear(t[D3DTSS_MAGFILTER]) ? GL_LINEAR : GL_NEAREST);
-    glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, DWtoF(t[D3DTSS_MIPMAPLODBIAS] & 0xffff0000u));
+    // ES samplers take no bias (the show sets none).
+    if (!GlEs()) glSamplerParameterf(s, GL_TEXTURE_LOD_BIAS, DWtoF(t[D3DTSS_MIPMAPLODBIAS] & 0xffff0000u));
     samplers_.emplace(key, s);
     return s;
 }
@@ -126,8 +130,11 @@ void GlDevice::SetupAttributes() {
         glVertexAttribPointer(loc, size, type, norm, stride, at(offset));
     };
     optional(kAttrNormal, l.normal, 3, GL_FLOAT, GL_FALSE);
-    optional(kAttrDiffuse, l.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
-    optional(kAttrSpecular, l.specular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE);
+    // Colours are B, G, R, A bytes; ES reads them in that order and the
+    // vertex program puts them back (VT_GLSL_ES).
+    const GLint colour = GlEs() ? 4 : GL_BGRA;
+    optional(kAttrDiffuse, l.diffuse, colour, GL_UNSIGNED_BYTE, GL_TRUE);
+    optional(kAttrSpecular, l.specular, colour, GL_UNSIGNED_BYTE, GL_TRUE);
     optional(kAttrPointSize, l.psize, 1, GL_FLOAT, GL_FALSE);
     for (int s = 0; s < kMaxStages; ++s) {
         int set = static_cast<int>(state_.tss[s][D3DTSS_TEXCOORDINDEX] & 0xffff);
@@ -144,6 +151,22 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
     if (points != lastPoints_) {
         lastPoints_ = points;
         if (state_.rs[D3DRS_POINTSPRITEENABLE]) dirty_ |= kDirtyProgram;
+    }
+    if (GlEs()) {
+        // The depth clamp ES lacks: the vertex program keeps every vertex
+        // inside the depth range, and where a depth test applies the
+        // fragment program writes the clamped depth (gl_shader.cpp).
+        const DWORD* rs = state_.rs;
+        const bool depth = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state_.depthTarget != nullptr;
+        const bool clamp = layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE);
+        if (clamp != esDepthClamp_) {
+            esDepthClamp_ = clamp;
+            dirty_ |= kDirtyVertexMode;
+        }
+        if ((clamp && depth) != esPixelDepthClamp_) {
+            esPixelDepthClamp_ = clamp && depth;
+            dirty_ |= kDirtyProgram;
+        }
     }
     if ((dirty_ & kDirtyProgram) || !entry_) {
         FragmentKey key = MakeFragmentKey();

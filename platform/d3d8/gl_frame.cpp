@@ -15,7 +15,8 @@
 namespace vt::d3d8 {
 
 void GlDevice::MakeCurrent() {
-    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+    context_->MakeCurrent();
+    MarkCurrentApi(context_->Api());
 }
 
 void GlDevice::ForgetTexture(GLuint name) {
@@ -82,7 +83,7 @@ void GlDevice::SetViewportInternal(const D3DVIEWPORT8& vp) {
     const bool beyond = vp.MaxZ > 1.0f;
     const float nearZ = beyond ? 0.0f : vp.MinZ, farZ = beyond ? 1.0f : vp.MaxZ;
     if (gl_.depthRange[0] != nearZ || gl_.depthRange[1] != farZ) {
-        glDepthRange(nearZ, farZ);
+        GlDepthRange(nearZ, farZ);
         gl_.depthRange[0] = nearZ;
         gl_.depthRange[1] = farZ;
     }
@@ -144,6 +145,8 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
     if (flags & D3DCLEAR_TARGET) {
         float c[4];
         ColorToFloats(color, c);
+        // ES keeps an X8R8G8B8 target's alpha at 1 (no swizzle to hide it).
+        if (GlEs() && state_.colorTarget->desc.Format == D3DFMT_X8R8G8B8) c[3] = 1.0f;
         glClearColor(c[0], c[1], c[2], c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         gl_.colorMask = D3DCOLORWRITEENABLE_RED | D3DCOLORWRITEENABLE_GREEN | D3DCOLORWRITEENABLE_BLUE |
@@ -151,7 +154,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if (flags & D3DCLEAR_ZBUFFER) {
-        glClearDepth(std::clamp(z, 0.0f, 1.0f));
+        GlClearDepth(std::clamp(z, 0.0f, 1.0f));
         glDepthMask(GL_TRUE);
         gl_.depthMask = 1;
         mask |= GL_DEPTH_BUFFER_BIT;
@@ -191,9 +194,7 @@ HRESULT GlDevice::Clear(DWORD count, const RECT* pRects, DWORD flags, D3DCOLOR c
 }
 
 HRESULT GlDevice::ShowCursor(BOOL bShow) {
-    int before = SDL_ShowCursor(SDL_QUERY);
-    SDL_ShowCursor(bShow ? SDL_ENABLE : SDL_DISABLE);
-    return before == SDL_ENABLE ? TRUE : FALSE;  // previous visibility, as Direct3D reports it
+    return ShowPointer(bShow != FALSE) ? TRUE : FALSE;  // previous visibility, as Direct3D reports it
 }
 
 void GlDevice::SetGammaRamp(DWORD, const D3DGAMMARAMP* pRamp) {
@@ -262,14 +263,14 @@ HRESULT GlDevice::SetRenderTarget(IDirect3DSurface8* pRenderTarget, IDirect3DSur
 
 void GlDevice::DrawPresentQuad() {
     int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(window_, &w, &h);
+    context_->DrawableSize(w, h);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    if (!GlEs()) glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     // Largest rectangle of the back buffer's shape, centred: black bars elsewhere.
     const double bw = backBuffer_->glWidth, bh = backBuffer_->glHeight;
@@ -295,7 +296,7 @@ void GlDevice::DrawPresentQuad() {
 
 void GlDevice::DrawPresentTriangle(int x, int y, int width, int height) {
     glViewport(x, y, width, height);
-    glDepthRange(0.0, 1.0);
+    GlDepthRange(0.0f, 1.0f);
     shaders_.Unbind();
     glUseProgram(presentProgram_.program);
     // An identity ramp changes no value: the lookup is skipped.
@@ -391,7 +392,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     presentedValid_ = true;
     if (mode_ == PresentMode::Window) {
         DrawPresentQuad();
-        SDL_GL_SwapWindow(window_);
+        context_->Swap();
     } else {
         glFinish();
     }
@@ -414,9 +415,8 @@ HRESULT GlDevice::ReadBack(bool presented, std::vector<uint8_t>& rgb, UINT& widt
     rgb.resize(size_t(width) * height * 3);
     // A stale back buffer's picture is the presented one.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, presented || backStale_ ? presentedFbo_ : backFbo_);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     // Row 0 of every target is the top of the picture.
-    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    GlReadRgb(0, 0, GLsizei(width), GLsizei(height), rgb.data());
     dirty_ |= kDirtyTarget;
     if (presented) {
         for (size_t i = 0; i < rgb.size(); i += 3)

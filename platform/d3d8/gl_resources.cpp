@@ -54,7 +54,8 @@ public:
     explicit SurfaceCounter(GlDevice* device) : RefBase(device, 0) {}
 };
 
-GLenum UploadFormat(D3DFORMAT f) { return f == D3DFMT_R5G6B5 ? GL_RGB : GL_BGRA; }
+// The format and type of texels given with a null pointer (storage only).
+GLenum UploadFormat(D3DFORMAT f) { return f == D3DFMT_R5G6B5 ? GL_RGB : GL_RGBA; }
 GLenum UploadType(D3DFORMAT f) { return f == D3DFMT_R5G6B5 ? GL_UNSIGNED_SHORT_5_6_5 : GL_UNSIGNED_BYTE; }
 GLenum InternalFormat(D3DFORMAT f) { return f == D3DFMT_R5G6B5 ? GL_RGB565 : GL_RGBA8; }
 
@@ -82,6 +83,7 @@ GLenum FaceTarget(const TexStore& s, UINT face) {
 }
 
 bool HasTextureStorage() {
+    if (GlEs()) return true;  // core in ES 3.0
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count; ++i) {
@@ -111,8 +113,9 @@ void CreateStorage(GlDevice* device, TexStore& s, RefBase* owner) {
     // Sampling state comes from sampler objects; these only matter for FBO use.
     glTexParameteri(s.target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(s.target, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    // X8R8G8B8 has no alpha: it reads as 1.
-    if (s.format == D3DFMT_X8R8G8B8) glTexParameteri(s.target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    // X8R8G8B8 has no alpha: it reads as 1. WebGL has no swizzle: ES gives
+    // uploaded texels an alpha of 1, and keeps it 1 in such render targets.
+    if (s.format == D3DFMT_X8R8G8B8 && !GlEs()) glTexParameteri(s.target, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     glBindTexture(s.target, 0);
 
     size_t count = static_cast<size_t>(s.faces) * s.levels;
@@ -181,7 +184,9 @@ HRESULT UnlockLevel(TexStore& s, UINT face, UINT level) {
     s.locked[i] = false;
     s.device->MakeCurrent();
     if (s.dirty[i]) s.UploadLevel(face, level);
-    if (s.lockCount[i] < 2) std::vector<uint8_t>().swap(s.shadow[i]);
+    // ES stores X8 texels with their alpha replaced: the copy keeps what was written.
+    const bool keep = s.lockCount[i] >= 2 || (GlEs() && s.format == D3DFMT_X8R8G8B8);
+    if (!keep) std::vector<uint8_t>().swap(s.shadow[i]);
     return D3D_OK;
 }
 
@@ -212,9 +217,8 @@ void TexStore::UploadLevel(UINT face, UINT level) {
     const size_t i = Index(face, level);
     glActiveTexture(kScratchUnit);
     glBindTexture(target, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(FaceTarget(*this, face), static_cast<GLint>(level), 0, 0, LevelWidth(level), LevelHeight(level),
-                    UploadFormat(format), UploadType(format), shadow[i].data());
+    GlUploadTexels(FaceTarget(*this, face), static_cast<GLint>(level), GLsizei(LevelWidth(level)),
+                   GLsizei(LevelHeight(level)), format == D3DFMT_R5G6B5, format == D3DFMT_X8R8G8B8, shadow[i].data());
     glBindTexture(target, 0);
     dirty[i] = false;
     inGl[i] = true;
@@ -226,9 +230,8 @@ void TexStore::FillShadow(size_t i, UINT face, UINT level) {
     if (!inGl[i]) return;
     glActiveTexture(kScratchUnit);
     glBindTexture(target, name);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(FaceTarget(*this, face), static_cast<GLint>(level), UploadFormat(format), UploadType(format),
-                  shadow[i].data());
+    GlReadTexLevel(FaceTarget(*this, face), name, static_cast<GLint>(level), GLsizei(LevelWidth(level)),
+                   GLsizei(LevelHeight(level)), format == D3DFMT_R5G6B5, shadow[i].data());
     glBindTexture(target, 0);
 }
 

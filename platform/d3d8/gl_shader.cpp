@@ -34,6 +34,7 @@ std::string GlslConstants() {
     VT_GLSL_D3D_VALUES(VT_D3D_CONSTANT)
     VT_ATTRIBUTES(VT_DEFINE)
     VT_VARYINGS(VT_DEFINE)
+    constant("kDrawMatrixRow", kDrawMatrixRow);
 #undef VT_CONSTANT
 #undef VT_D3D_CONSTANT
 #undef VT_DEFINE
@@ -44,7 +45,7 @@ namespace {
 
 // Version, extension, the named constants and the uniform blocks.
 std::string Header(bool separate) {
-    std::string h = "#version 330 core\n";
+    std::string h = GlslDialect();
     if (separate)
         h += "#extension GL_ARB_separate_shader_objects : require\n#define LOC(n) layout(location = n)\n";
     else
@@ -266,7 +267,10 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     s += flat ? "LOC(kVarDiffuseFlat) flat in vec4 vDiffF;\nLOC(kVarSpecularFlat) flat in vec4 vSpecF;\n"
               : "LOC(kVarDiffuse) in vec4 vDiff;\nLOC(kVarSpecular) in vec4 vSpec;\n";
     s += "LOC(kVarFog) in float vFog;\n";
-    if (key.flags & kFkTableFog) s += "LOC(kVarFogDepth) noperspective in float vFogDepth;\n";
+    if (key.flags & kFkClampDepth) s += "in float vClampDepthW;\nin float vClampW;\n";
+    if (key.flags & kFkTableFog)
+        s += GlEs() ? "in float vFogDepthW;\nin float vFogW;\n#define vFogDepth (vFogDepthW / vFogW)\n"
+                    : "LOC(kVarFogDepth) noperspective in float vFogDepth;\n";
     for (int i = 0; i < key.stages; ++i) {
         const StageKey& k = key.stage[i];
         std::string n = std::to_string(i);
@@ -311,8 +315,18 @@ std::string FragmentShaderSource(const FragmentKey& key, bool separate) {
     if (key.flags & kFkAlphaTest) s += glsl::fragment_alpha_test;
     // Direct3D's depth with a MaxZ above 1: MinZ + z (MaxZ - MinZ), clamped
     // to the depth buffer's range (the GL range is 0..1 then).
+    // ES's stand-in for a depth clamp: the depth interpolated from the
+    // vertices, clamped to the depth range.
+    std::string fragZ = "gl_FragCoord.z";
+    if (key.flags & kFkClampDepth) {
+        s += "    float zIn = gl_DepthRange.near + gl_DepthRange.diff * (vClampDepthW / vClampW);\n"
+             "    float zClamped = clamp(zIn, min(gl_DepthRange.near, gl_DepthRange.far),"
+             " max(gl_DepthRange.near, gl_DepthRange.far));\n";
+        fragZ = "zClamped";
+        if (!(key.flags & kFkDepthRange)) s += "    gl_FragDepth = zClamped;\n";
+    }
     if (key.flags & kFkDepthRange)
-        s += "    gl_FragDepth = clamp(uDepthMin + clamp(gl_FragCoord.z, 0.0, 1.0) * uDepthScale, 0.0, 1.0);\n";
+        s += "    gl_FragDepth = clamp(uDepthMin + clamp(" + fragZ + ", 0.0, 1.0) * uDepthScale, 0.0, 1.0);\n";
     s += "    oColor = cur;\n}\n";
     return s;
 }
@@ -334,7 +348,7 @@ void ShaderSet::Release() {
 }
 
 void ShaderSet::Build() {
-    separate_ = HasSeparateShaderObjects();
+    separate_ = !GlEs() && HasSeparateShaderObjects();  // WebGL has none
     if (separate_) glGenProgramPipelines(1, &pipeline_);
 }
 
@@ -425,8 +439,9 @@ void ShaderSet::Unbind() {
 
 bool ShaderSet::BuildPresent(PresentProgram& out) {
     out.program =
-        LinkProgram({CompileShader(GL_VERTEX_SHADER, glsl::present_vertex), CompileShader(GL_FRAGMENT_SHADER, glsl::present_fragment)},
-             false);
+        LinkProgram({CompileShader(GL_VERTEX_SHADER, std::string(GlslDialect()) + glsl::present_vertex),
+                     CompileShader(GL_FRAGMENT_SHADER, std::string(GlslDialect()) + glsl::present_fragment)},
+                    false);
     if (!out.program) return false;
     out.useLut = glGetUniformLocation(out.program, "uUseLut");
     glUseProgram(out.program);

@@ -59,6 +59,8 @@ static_assert(kVarFogDepth == kVarTexCoord0 + kMaxStages, "the fog depth follows
 // sixteen floats each.
 constexpr int kDrawMatrixUnit = 2 * kMaxStages;
 constexpr size_t kDrawMatrixFloats = 48;
+// ES keeps them in a 2D float texture this many texels wide instead.
+constexpr GLsizei kDrawMatrixRow = 1536;
 
 // The `const int` and `#define` lines every generated shader starts with,
 // from the tables above and in gl_blocks.h.
@@ -73,6 +75,7 @@ enum FragmentFlags : uint8_t {
     kFkSprite = 1 << 4,
     kFkFog = 1 << 5,
     kFkDepthRange = 1 << 6,  // a viewport MaxZ above 1: depth mapped and clamped here
+    kFkClampDepth = 1 << 7,  // ES: pre-transformed depth clamped per pixel, as a depth clamp would
 };
 
 // VertexKey::flags.

@@ -25,6 +25,15 @@ enum class PresentMode {
 // Applies to devices created afterwards.
 void SetPresentMode(PresentMode mode);
 
+// The GL a device draws with: OpenGL 3.3 core, or OpenGL ES 3.0 restricted
+// to what WebGL 2 offers (the web build's only choice). Natively the
+// default is desktop GL unless the environment has VT_GL_API=es when the
+// first device is created; SetGlApi overrides it for devices created
+// afterwards. GetGlApi tells what a device really got.
+enum class GlApi { Desktop, Es };
+void SetGlApi(GlApi api);
+GlApi GetGlApi(IDirect3DDevice8* device);
+
 struct DeviceStats {
     uint64_t drawCalls = 0;  // DrawPrimitive + DrawIndexedPrimitive that reached the GPU
     uint64_t presents = 0;

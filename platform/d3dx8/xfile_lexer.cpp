@@ -4,8 +4,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/d3d8/d3d8.h"
 #include "platform/d3dx8/xfile_scene.h"
@@ -97,6 +100,22 @@ bool InflateMsZip(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
         }
     }
     return true;
+}
+
+// A whole decimal number in [first, last), locale-independent. Emscripten's
+// C++ library has no floating-point from_chars; its C library reads numbers
+// in the fixed "C" locale, so strtod serves there.
+bool ReadDouble(const char* first, const char* last, double& out) {
+#ifdef __EMSCRIPTEN__
+    const std::string text(first, last);
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(text.c_str(), &end);
+    return !text.empty() && errno == 0 && end == text.c_str() + text.size();
+#else
+    auto r = std::from_chars(first, last, out);
+    return r.ec == std::errc() && r.ptr == last;
+#endif
 }
 
 }  // namespace
@@ -394,8 +413,7 @@ Token Lexer::lexText() {
         const char* last = reinterpret_cast<const char*>(data_ + end);
         if (*first == '+') ++first;  // from_chars takes no plus sign
         if (isFloat) {
-            auto r = std::from_chars(first, last, t.number);
-            if (r.ec != std::errc() || r.ptr != last) throw DataError("bad number");
+            if (!ReadDouble(first, last, t.number)) throw DataError("bad number");
             t.kind = Tok::Float;
         } else {
             auto r = std::from_chars(first, last, t.integer);

@@ -1,24 +1,20 @@
-// FSOUND_ on SDL2 audio: samples are checked by one whole decode at load
-// time and decoded again as they play, one at a time, through the device
-// callback; the spectrum is taken from the frames before the play position.
+// FSOUND_ on the sound output (output.h): samples are checked by one whole
+// decode at load time and decoded again as they play, one at a time, as the
+// output pulls them; the spectrum is taken from the frames before the play
+// position.
 //
-// Play position: with a device, the frames the callback has handed over;
-// in virtual time, (win32 clock - start clock) * rate, so that offline
+// Play position: with a device, what the output reports as heard; in
+// virtual time, (win32 clock - start clock) * rate, so that offline
 // captures hear exactly what their frame times imply.
-#include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "platform/fmod/fmod.h"
 #include "platform/fmod/host.h"
 #include "platform/fmod/internal.h"
+#include "platform/fmod/output.h"
 #include "platform/win32/host.h"
 #include "platform/win32/paths.h"
 
@@ -37,23 +33,18 @@ namespace vt::fmod {
 namespace {
 
 constexpr int kDefaultRate = 44100;
-constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms per callback at 44.1 kHz
 
 struct Sound {
     bool virtualTime = false;  // the setting for the next FSOUND_Init
     bool silent = false;       // likewise
-    bool driverForced = false;  // the audio driver hint is ours
     bool initialised = false;
     bool virtualNow = false;   // what the current FSOUND_Init chose
-    bool audioSubsystem = false;
-    SDL_AudioDeviceID device = 0;
-    int deviceRate = 0;
+    bool output = false;       // the output is started
     int mixRate = kDefaultRate;
 
     std::vector<std::unique_ptr<FSOUND_SAMPLE>> samples;
-    // Read by the device callback; changed only with the device locked.
+    // Read by the output's source; changed only with the output locked.
     const FSOUND_SAMPLE* playing = nullptr;
-    std::atomic<int64_t> consumed{0};
     double startClock = -1.0;
 
     FSOUND_DSPUNIT fft;
@@ -68,66 +59,13 @@ Sound& S() {
     return sound;
 }
 
-// Device callback: the next stretch of the music, silence after its end.
-void Feed(void* userdata, Uint8* stream, int len) {
+// The output's source: the next stretch of the music, silence after its end.
+void Feed(void* userdata, int64_t first, size_t frames, int16_t* out) {
     auto* s = static_cast<Sound*>(userdata);
-    auto* out = reinterpret_cast<int16_t*>(stream);
-    const size_t frames = static_cast<size_t>(len) / (2 * sizeof(int16_t));
     std::fill(out, out + 2 * frames, int16_t{0});
     if (!s->playing) return;
-    s->playing->stream->Read(s->consumed.load(), frames, out);
-    s->consumed += static_cast<int64_t>(frames);
+    s->playing->stream->Read(first, frames, out);
 }
-
-void CloseDevice(Sound& s) {
-    if (s.device) SDL_CloseAudioDevice(s.device);  // waits for the callback to finish
-    s.device = 0;
-    s.deviceRate = 0;
-}
-
-// Opens the output at `rate` Hz, stereo 16-bit; SDL converts to whatever
-// the hardware wants. Paused until something plays.
-bool OpenDevice(Sound& s, int rate) {
-    CloseDevice(s);
-    SDL_AudioSpec want{};
-    want.freq = rate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = kDeviceFrames;
-    want.callback = Feed;
-    want.userdata = &s;
-    SDL_AudioSpec have{};
-    s.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (!s.device) return false;
-    s.deviceRate = rate;
-    return true;
-}
-
-// Silences stderr for its lifetime. Audio back ends (ALSA above all) print
-// pages of errors when a machine has no sound card, and a machine without
-// one is supposed to run silent and say nothing.
-class QuietStderr {
-public:
-    QuietStderr() {
-        std::fflush(stderr);
-        saved_ = ::dup(2);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            ::dup2(saved_, 2);
-            ::close(saved_);
-        }
-    }
-    QuietStderr(const QuietStderr&) = delete;
-    QuietStderr& operator=(const QuietStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
 
 bool IsOurs(const FSOUND_SAMPLE* sample) {
     for (const auto& p : S().samples) {
@@ -145,7 +83,7 @@ int64_t PlayPosition(const Sound& s) {
         const double frames = (win32::ClockSeconds() - s.startClock) * s.playing->music.rate;
         return static_cast<int64_t>(std::floor(frames + 1e-6));
     }
-    return s.consumed.load();
+    return output::Position();
 }
 
 }  // namespace
@@ -196,18 +134,11 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     s.mixRate = mixRate > 0 ? mixRate : kDefaultRate;
     s.virtualNow = s.virtualTime;
     if (!s.virtualNow) {
-        // No device is no error: the show then runs silent.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as the window layer does
-        // Over SDL_AUDIODRIVER too: silence was asked for on the command line.
-        if (s.silent)
-            s.driverForced = SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-        else if (s.driverForced)
-            s.driverForced = !SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-        QuietStderr quiet;
-        s.audioSubsystem = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-        if (!s.audioSubsystem || !OpenDevice(s, s.mixRate)) {
-            if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            s.audioSubsystem = false;
+        // No device is no error to the show: it then runs silent.
+        s.output = output::Start(s.silent);
+        if (!s.output || !output::OpenDevice(s.mixRate, Feed, &s)) {
+            if (s.output) output::Stop();
+            s.output = false;
             return FALSE;
         }
     }
@@ -217,12 +148,10 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
 
 void FSOUND_Close() {
     Sound& s = S();
-    CloseDevice(s);
-    if (s.audioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    s.audioSubsystem = false;
+    if (s.output) output::Stop();  // waits for the source to return
+    s.output = false;
     s.initialised = false;
     s.playing = nullptr;
-    s.consumed = 0;
     s.startClock = -1.0;
     s.samples.clear();
     s.fft.active = false;
@@ -246,15 +175,15 @@ int FSOUND_PlaySound(int, FSOUND_SAMPLE* sample) {
     if (s.virtualNow) {
         s.playing = sample;
     } else {
-        if (sample->music.rate != s.deviceRate && !OpenDevice(s, sample->music.rate)) {
+        if (sample->music.rate != output::DeviceRate() && !output::OpenDevice(sample->music.rate, Feed, &s)) {
             s.playing = nullptr;
             return -1;
         }
-        SDL_LockAudioDevice(s.device);
+        output::Lock();
         s.playing = sample;
-        s.consumed = 0;
-        SDL_UnlockAudioDevice(s.device);
-        SDL_PauseAudioDevice(s.device, 0);
+        output::Rewind();
+        output::Unlock();
+        output::Resume();
     }
     s.startClock = vt::win32::ClockSeconds();
     return 0;
@@ -278,9 +207,9 @@ float* FSOUND_DSP_GetSpectrum() {
         // The transform's window: the frames just before the position.
         constexpr size_t kWindow = 2 * FSOUND_SPECTRUM_BANDS;
         int16_t window[2 * kWindow];
-        if (s.device) SDL_LockAudioDevice(s.device);
+        if (s.output) output::Lock();
         sample->stream->Read(end - static_cast<int64_t>(kWindow), kWindow, window);
-        if (s.device) SDL_UnlockAudioDevice(s.device);
+        if (s.output) output::Unlock();
         ComputeSpectrum(window, kWindow, kWindow, s.bands);
     } else {
         std::fill(std::begin(s.bands), std::end(s.bands), 0.0f);  // nothing, or past the end

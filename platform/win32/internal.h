@@ -12,6 +12,10 @@
 
 struct SDL_Window;
 
+namespace vt::win32::backend {
+struct NativeWindow;
+}
+
 namespace vt::win32::detail {
 
 // Starts SDL's video subsystem once; false when no video driver works.
@@ -22,8 +26,10 @@ bool VideoReady();
 // Window procedure of a live window, or null when the handle is not a live
 // window (the desktop has none).
 WNDPROC ProcOf(HWND hWnd);
-// Live window behind an SDL window id, or null.
-HWND WindowFromSdlId(uint32_t windowId);
+// Live window behind a native window id, or null.
+HWND WindowFromNativeId(uint32_t windowId);
+// The native window behind a live window, or null.
+backend::NativeWindow* NativeOf(HWND hWnd);
 // Most recently created live window, or null.
 HWND NewestWindow();
 // Every live window, in creation order, into `out` (at most `max`).

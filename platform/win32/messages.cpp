@@ -1,14 +1,13 @@
-// The thread's message queue: SDL events become Win32 messages, posted
+// The thread's message queue: the backend's events become Win32 messages, posted
 // messages join them in arrival order, and WM_QUIT is handed out, as on
 // Windows, only once nothing else is waiting. Accelerator tables live here too.
-#include <SDL.h>
-
 #include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "platform/win32/backend.h"
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/trace.h"
@@ -50,63 +49,6 @@ constexpr uint32_t kTransitionUp = 1u << 31;
 constexpr uint32_t kExtended = 1u << 24;
 constexpr WPARAM kScClose = 0xF060;
 
-Modifiers ModsFromSdl(Uint16 mod) {
-    Modifiers m = 0;
-    if (mod & KMOD_ALT) m |= FALT;
-    if (mod & KMOD_CTRL) m |= FCONTROL;
-    if (mod & KMOD_SHIFT) m |= FSHIFT;
-    return m;
-}
-
-// Virtual-key code of an SDL key (layout-aware, like Windows' VK_A..VK_Z);
-// 0 for keys the layer does not report. `extended` marks the keys Windows
-// flags as extended.
-WPARAM VirtualKey(SDL_Keycode key, bool* extended) {
-    *extended = false;
-    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return VK_NUMPAD0 + 1 + (key - SDLK_KP_1);
-    switch (key) {
-        case SDLK_RETURN: return VK_RETURN;
-        case SDLK_ESCAPE: return VK_ESCAPE;
-        case SDLK_SPACE: return VK_SPACE;
-        case SDLK_TAB: return VK_TAB;
-        case SDLK_BACKSPACE: return VK_BACK;
-        case SDLK_PAUSE: return VK_PAUSE;
-        case SDLK_CAPSLOCK: return VK_CAPITAL;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
-        case SDLK_LCTRL: return VK_CONTROL;
-        case SDLK_LALT: return VK_MENU;
-        case SDLK_KP_0: return VK_NUMPAD0;
-        case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
-        case SDLK_KP_PLUS: return VK_ADD;
-        case SDLK_KP_MINUS: return VK_SUBTRACT;
-        case SDLK_KP_PERIOD: return VK_DECIMAL;
-        default: break;
-    }
-    *extended = true;
-    switch (key) {
-        case SDLK_KP_ENTER: return VK_RETURN;
-        case SDLK_KP_DIVIDE: return VK_DIVIDE;
-        case SDLK_RCTRL: return VK_CONTROL;
-        case SDLK_RALT: return VK_MENU;
-        case SDLK_LEFT: return VK_LEFT;
-        case SDLK_UP: return VK_UP;
-        case SDLK_RIGHT: return VK_RIGHT;
-        case SDLK_DOWN: return VK_DOWN;
-        case SDLK_PAGEUP: return VK_PRIOR;
-        case SDLK_PAGEDOWN: return VK_NEXT;
-        case SDLK_HOME: return VK_HOME;
-        case SDLK_END: return VK_END;
-        case SDLK_INSERT: return VK_INSERT;
-        case SDLK_DELETE: return VK_DELETE;
-        default: break;
-    }
-    *extended = false;
-    return 0;
-}
-
 void Enqueue(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, Modifiers mods) {
     Queued q{};
     q.msg.hwnd = hWnd;
@@ -119,22 +61,20 @@ void Enqueue(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, Modifiers mo
 }
 
 // Alt+key (without Ctrl), F10 and Alt itself are "system" keys on Windows.
-void TranslateKey(const SDL_KeyboardEvent& e) {
-    HWND target = detail::WindowFromSdlId(e.windowID);
+void TranslateKey(const backend::Event& e) {
+    HWND target = e.windowId ? detail::WindowFromNativeId(e.windowId) : nullptr;
     if (!target) target = detail::NewestWindow();
-    bool extended = false;
-    const WPARAM vk = VirtualKey(e.keysym.sym, &extended);
+    const WPARAM vk = e.virtualKey;
     if (!target || vk == 0) return;
-    const Modifiers mods = ModsFromSdl(e.keysym.mod);
-    const bool up = e.type == SDL_KEYUP;
+    const Modifiers mods = e.modifiers;
     const bool ctrl = (mods & FCONTROL) != 0;
     const bool sys = !ctrl && ((mods & FALT) || vk == VK_MENU || vk == VK_F10);
     uint32_t lp = 1;
-    if (extended) lp |= kExtended;
+    if (e.extended) lp |= kExtended;
     if (sys && (mods & FALT)) lp |= kContextAlt;
-    if (up || e.repeat) lp |= kPreviousDown;
-    if (up) lp |= kTransitionUp;
-    const UINT message = sys ? (up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (up ? WM_KEYUP : WM_KEYDOWN);
+    if (e.up || e.repeat) lp |= kPreviousDown;
+    if (e.up) lp |= kTransitionUp;
+    const UINT message = sys ? (e.up ? WM_SYSKEYUP : WM_SYSKEYDOWN) : (e.up ? WM_KEYUP : WM_KEYDOWN);
     Enqueue(target, message, vk, static_cast<LPARAM>(lp), mods);
 }
 
@@ -145,44 +85,36 @@ bool CloseQueuedFor(HWND hWnd) {
     return false;
 }
 
-void TranslateEvent(const SDL_Event& e) {
-    switch (e.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            TranslateKey(e.key);
-            break;
-        case SDL_WINDOWEVENT: {
-            HWND hWnd = detail::WindowFromSdlId(e.window.windowID);
-            if (!hWnd) break;
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                if (!CloseQueuedFor(hWnd)) Enqueue(hWnd, WM_CLOSE, 0, 0, 0);
-            } else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                Enqueue(hWnd, WM_SIZE, 0, MAKELPARAM(e.window.data1, e.window.data2), 0);
-            }
-            break;
+void TranslateEvent(const backend::Event& e) {
+    using Kind = backend::Event::Kind;
+    if (e.kind == Kind::Key) {
+        TranslateKey(e);
+        return;
+    }
+    if (e.kind == Kind::QuitAll) {
+        // The desktop asks the program to quit: ask every window to close.
+        HWND windows[64];
+        const int n = detail::LiveWindows(windows, 64);
+        for (int i = 0; i < n; ++i) {
+            if (!CloseQueuedFor(windows[i])) Enqueue(windows[i], WM_CLOSE, 0, 0, 0);
         }
-        case SDL_QUIT: {
-            // The desktop asks the program to quit: ask every window to close.
-            HWND windows[64];
-            const int n = detail::LiveWindows(windows, 64);
-            for (int i = 0; i < n; ++i) {
-                if (!CloseQueuedFor(windows[i])) Enqueue(windows[i], WM_CLOSE, 0, 0, 0);
-            }
+        return;
+    }
+    HWND hWnd = detail::WindowFromNativeId(e.windowId);
+    if (!hWnd) return;
+    switch (e.kind) {
+        case Kind::Close:
+            if (!CloseQueuedFor(hWnd)) Enqueue(hWnd, WM_CLOSE, 0, 0, 0);
             break;
-        }
-        case SDL_MOUSEMOTION: {
-            HWND hWnd = detail::WindowFromSdlId(e.motion.windowID);
-            if (hWnd) Enqueue(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(e.motion.x, e.motion.y), 0);
+        case Kind::Resize:
+            Enqueue(hWnd, WM_SIZE, 0, MAKELPARAM(e.x, e.y), 0);
             break;
-        }
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            HWND hWnd = detail::WindowFromSdlId(e.button.windowID);
-            if (hWnd && e.button.button == SDL_BUTTON_LEFT)
-                Enqueue(hWnd, e.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
-                        MAKELPARAM(e.button.x, e.button.y), 0);
+        case Kind::MouseMove:
+            Enqueue(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(e.x, e.y), 0);
             break;
-        }
+        case Kind::LeftButton:
+            Enqueue(hWnd, e.up ? WM_LBUTTONUP : WM_LBUTTONDOWN, 0, MAKELPARAM(e.x, e.y), 0);
+            break;
         default:
             break;
     }
@@ -190,8 +122,7 @@ void TranslateEvent(const SDL_Event& e) {
 
 void Pump() {
     if (!detail::VideoReady()) return;
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) TranslateEvent(e);
+    backend::PollEvents(TranslateEvent);
 }
 
 bool Matches(const MSG& m, HWND hWnd, UINT lo, UINT hi) {

@@ -1,14 +1,11 @@
 // Process-wide bits of the Win32 layer: module handle, COM start-up,
 // display detection, message boxes and the clock.
-#include <SDL.h>
-
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <mutex>
 
+#include "platform/win32/backend.h"
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
 
@@ -26,30 +23,14 @@ MessageBoxHook g_hook;
 
 constexpr LONGLONG kCounterHz = 1000000000;  // 1 GHz: counter ticks are nanoseconds
 
-// Real clock: monotonic nanoseconds since the layer first read it, so that
-// values stay small enough for the show's float start time.
-LONGLONG RealNanoseconds() {
-    auto now = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<LONGLONG>(ts.tv_sec) * kCounterHz + ts.tv_nsec;
-    };
-    static const LONGLONG origin = now();
-    return now() - origin;
-}
+// Real clock: the backend's monotonic nanoseconds, counted from its first
+// reading so that values stay small enough for the show's float start time.
+LONGLONG RealNanoseconds() { return backend::MonotonicNanoseconds(); }
 
 // Counter value in nanoseconds: round(seconds * 1e9) on the manual clock.
 LONGLONG CounterNanoseconds() {
     if (g_manualClock) return std::llround(g_manualSeconds.load() * 1e9);
     return RealNanoseconds();
-}
-
-SDL_MessageBoxFlags IconFlags(UINT type) {
-    switch (type & 0xF0) {
-        case MB_ICONHAND: return SDL_MESSAGEBOX_ERROR;
-        case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
-        default: return SDL_MESSAGEBOX_INFORMATION;
-    }
 }
 
 }  // namespace
@@ -59,8 +40,7 @@ bool IsHeadless() { return g_headless; }
 
 bool HasDisplay() {
     if (!detail::EnsureVideo()) return false;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+    return backend::HasVisibleDisplay();
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) {
@@ -108,8 +88,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     }
     if (!caption) caption = "Error";  // what Windows shows for a null caption
     if (!IsHeadless() && HasDisplay()) {
-        if (SDL_ShowSimpleMessageBox(IconFlags(type), caption, text, GetSdlWindow(owner)) == 0)
-            return IDOK;
+        if (backend::ShowMessageBox(type, caption, text, detail::NativeOf(owner))) return IDOK;
     }
     // Nobody can click a box here: say it on stderr and carry on.
     std::fprintf(stderr, "%s: %s\n", caption, text);

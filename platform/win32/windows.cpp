@@ -1,28 +1,23 @@
-// Window classes and windows on SDL2.
+// Window classes and windows, on the backend's native windows.
 //
 // A window handle is a never-reused number, not a pointer, so a stale handle
-// is simply "not a window". Each window owns its SDL window (OpenGL capable,
-// hidden until ShowWindow) and a copy of its class's procedure.
+// is simply "not a window". Each window owns its native window (OpenGL
+// capable, hidden until ShowWindow) and a copy of its class's procedure.
 //
-// DestroyWindow ends the handle but only hides the SDL window: a device may
-// still hold it (the show closes its window on Esc and releases the device
-// afterwards), so it is kept until Shutdown.
-#include <SDL.h>
-
+// DestroyWindow ends the handle but only hides the native window: a device
+// may still hold it (the show closes its window on Esc and releases the
+// device afterwards), so it is kept until Shutdown.
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/win32/backend.h"
 #include "platform/win32/host.h"
 #include "platform/win32/internal.h"
-#include "platform/win32/trace.h"
-#include "platform/win32/video_driver.h"
 
 namespace vt::win32 {
 namespace {
@@ -33,15 +28,16 @@ struct WindowClass {
     WNDPROC proc = nullptr;
 };
 
-struct SdlWindowDeleter {
-    void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+struct NativeDeleter {
+    void operator()(backend::NativeWindow* w) const { backend::DestroyNativeWindow(w); }
 };
+using NativePtr = std::unique_ptr<backend::NativeWindow, NativeDeleter>;
 
 struct Window {
     HWND handle = nullptr;
     WNDPROC proc = nullptr;
     WORD classAtom = 0;
-    std::unique_ptr<SDL_Window, SdlWindowDeleter> sdl;
+    NativePtr native;
     bool destroying = false;
 };
 
@@ -52,7 +48,7 @@ struct WindowState {
     std::vector<WindowClass> classes;
     WORD nextAtom = 0xC000;  // where Windows starts string atoms
     std::map<uintptr_t, std::unique_ptr<Window>> windows;  // ordered by creation
-    std::vector<std::unique_ptr<SDL_Window, SdlWindowDeleter>> retired;  // of destroyed windows
+    std::vector<NativePtr> retired;  // of destroyed windows
     uintptr_t nextHandle = kDesktopHandle + kHandleStep;
     bool videoTried = false;
     bool videoOk = false;
@@ -93,43 +89,6 @@ Window* Find(HWND hWnd) {
     return it == windows.end() ? nullptr : it->second.get();
 }
 
-Uint32 SdlFlags(DWORD style) {
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
-    if ((style & WS_POPUP) && !(style & WS_CAPTION)) flags |= SDL_WINDOW_BORDERLESS;
-    return flags;
-}
-
-// Where a window asked for at (x, y) opens: on the placement's display, at
-// the same offset from its corner; a window kept windowed is centred on it.
-void PlaceOnDisplay(int& x, int& y) {
-    const WindowPlacement& p = State().placement;
-    if (p.keepWindowed) {
-        x = y = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(p.display));
-        return;
-    }
-    SDL_Rect bounds;
-    if (p.display != 0 && SDL_GetDisplayBounds(p.display, &bounds) == 0) {
-        x += bounds.x;
-        y += bounds.y;
-    }
-}
-
-// When no driver was asked for and the display cannot be opened (none named,
-// or its server refused the connection), SDL quietly falls back to a driver
-// without windows: the program would then play unseen. Say so.
-void WarnIfNoVisibleDisplay(const char* driver) {
-    if (IsHeadless() || !driver) return;
-    const char* asked = std::getenv("SDL_VIDEODRIVER");
-    if (asked && *asked) return;
-    if (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0) return;
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    std::fprintf(stderr, "vantorel: cannot open a display (DISPLAY=%s, WAYLAND_DISPLAY=%s); video driver \"%s\" shows no window\n",
-                 display ? display : "", wayland ? wayland : "", driver);
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 namespace detail {
@@ -138,21 +97,8 @@ bool EnsureVideo() {
     WindowState& s = State();
     if (s.videoTried) return s.videoOk;
     s.videoTried = true;
-    // Closing the last window is WM_CLOSE's business, not a quit request.
-    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    // Ctrl+C and SIGTERM keep their usual meaning: SDL would otherwise turn
-    // them into events that programs without a message loop never read.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    ChooseVideoDrivers();
-    s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!s.videoOk) std::fprintf(stderr, "vantorel: no video driver: %s\n", SDL_GetError());
-    if (s.videoOk) {
-        const char* driver = SDL_GetCurrentVideoDriver();
-        TraceStep(std::string("video ready (") + (driver ? driver : "?") + ")");
-        TolerateVanishedX11Windows();
-        WarnIfNoVisibleDisplay(driver);
-    }
-    if (s.videoOk && !s.cursorShown) SDL_ShowCursor(SDL_DISABLE);
+    s.videoOk = backend::StartVideo();
+    if (s.videoOk && !s.cursorShown) backend::ShowCursor(false);
     return s.videoOk;
 }
 
@@ -163,11 +109,16 @@ WNDPROC ProcOf(HWND hWnd) {
     return w ? w->proc : nullptr;
 }
 
-HWND WindowFromSdlId(uint32_t windowId) {
+HWND WindowFromNativeId(uint32_t windowId) {
     for (auto& [id, w] : State().windows) {
-        if (w->sdl && SDL_GetWindowID(w->sdl.get()) == windowId) return w->handle;
+        if (w->native && backend::NativeWindowId(w->native.get()) == windowId) return w->handle;
     }
     return nullptr;
+}
+
+backend::NativeWindow* NativeOf(HWND hWnd) {
+    Window* w = Find(hWnd);
+    return w ? w->native.get() : nullptr;
 }
 
 HWND NewestWindow() {
@@ -193,16 +144,11 @@ void ResetWindows() {
 
 }  // namespace detail
 
-SDL_Window* GetSdlWindow(HWND hWnd) {
-    Window* w = Find(hWnd);
-    return w ? w->sdl.get() : nullptr;
-}
-
 void SetWindowPlacement(const WindowPlacement& placement) { State().placement = placement; }
 
 int DisplayCount() {
     if (!detail::EnsureVideo()) return 0;
-    return std::max(SDL_GetNumVideoDisplays(), 0);
+    return std::max(backend::DisplayCount(), 0);
 }
 
 int RegisteredClassCount() { return static_cast<int>(State().classes.size()); }
@@ -211,7 +157,7 @@ void Shutdown() {
     detail::ResetQueue();
     detail::ResetWindows();
     WindowState& s = State();
-    if (s.videoOk) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (s.videoOk) backend::StopVideo();
     s.videoTried = s.videoOk = false;
     s.cursorShown = true;
     s.cursor = nullptr;
@@ -262,14 +208,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     w->proc = c->proc;
     w->classAtom = c->atom;
     if (detail::EnsureVideo()) {
-        // Without an SDL window the handle still works for messages; the
+        // Without a native window the handle still works for messages; the
         // device layer then fails to create its context and says so.
-        int sx = x, sy = y;
-        PlaceOnDisplay(sx, sy);
-        w->sdl.reset(SDL_CreateWindow(windowName ? windowName : "", sx, sy, std::max(width, 1), std::max(height, 1),
-                                      SdlFlags(style)));
-        if (!w->sdl) std::fprintf(stderr, "vantorel: cannot create a window: %s\n", SDL_GetError());
-        else TraceStep("window created");
+        w->native.reset(backend::CreateNativeWindow(windowName ? windowName : "", x, y, std::max(width, 1),
+                                                    std::max(height, 1), style, s.placement));
     }
     HWND hWnd = w->handle;
     WNDPROC proc = w->proc;
@@ -303,11 +245,11 @@ BOOL DestroyWindow(HWND hWnd) {
     if (w->destroying) return TRUE;
     w->destroying = true;
     WNDPROC proc = w->proc;
-    if (w->sdl) SDL_HideWindow(w->sdl.get());
+    if (w->native) backend::ShowNativeWindow(w->native.get(), false, State().placement);
     proc(hWnd, WM_DESTROY, 0, 0);
     detail::PurgeMessagesFor(hWnd);
     WindowState& s = State();
-    if (w->sdl) s.retired.push_back(std::move(w->sdl));
+    if (w->native) s.retired.push_back(std::move(w->native));
     s.windows.erase(reinterpret_cast<uintptr_t>(hWnd));
     return TRUE;
 }
@@ -318,21 +260,12 @@ BOOL IsWindow(HWND hWnd) {
 
 BOOL ShowWindow(HWND hWnd, int nCmdShow) {
     Window* w = Find(hWnd);
-    if (!w || !w->sdl) return FALSE;
-    const bool wasVisible = (SDL_GetWindowFlags(w->sdl.get()) & SDL_WINDOW_SHOWN) != 0;
-    if (nCmdShow == SW_HIDE) {
-        SDL_HideWindow(w->sdl.get());
-    } else if (!IsHeadless()) {
-        SDL_Window* sdl = w->sdl.get();
-        // A device asks for full screen before the window is first shown,
-        // which is when SDL carries it out: set aside here, it never happens.
-        if (State().placement.keepWindowed && (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN))
-            SDL_SetWindowFullscreen(sdl, 0);
-        SDL_ShowWindow(sdl);
-        SDL_RaiseWindow(sdl);
-        detail::SettleFullScreen(sdl);
-        TraceStep("window shown");
-    }
+    if (!w || !w->native) return FALSE;
+    const bool wasVisible = backend::IsNativeWindowShown(w->native.get());
+    if (nCmdShow == SW_HIDE)
+        backend::ShowNativeWindow(w->native.get(), false, State().placement);
+    else if (!IsHeadless())
+        backend::ShowNativeWindow(w->native.get(), true, State().placement);
     return wasVisible ? TRUE : FALSE;
 }
 
@@ -343,7 +276,7 @@ HCURSOR SetCursor(HCURSOR cursor) {
     HCURSOR previous = s.cursor;
     s.cursor = cursor;
     const bool show = cursor != nullptr;
-    if (show != s.cursorShown && s.videoOk) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    if (show != s.cursorShown && s.videoOk) backend::ShowCursor(show);
     s.cursorShown = show;
     return previous;
 }

@@ -225,10 +225,12 @@ protected:
         EXPECT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
         int w = 0, h = 0;
         SDL_GL_GetDrawableSize(window_, &w, &h);
-        std::vector<uint8_t> rgb(size_t(w) * h * 3);
+        // RGBA, the one form every GL reads (ES has no RGB reads).
+        std::vector<uint8_t> rgba(size_t(w) * h * 4), rgb(size_t(w) * h * 3);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        for (size_t i = 0; i < size_t(w) * h; ++i) std::memcpy(&rgb[i * 3], &rgba[i * 4], 3);
         return rgb;
     }
     static D3DGAMMARAMP Ramp(int (*f)(int i)) {

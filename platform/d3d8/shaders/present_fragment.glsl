@@ -1,4 +1,3 @@
-#version 330 core
 // The back buffer through the gamma lookup (one row of 256 entries a channel).
 in vec2 vUv;
 uniform sampler2D uSrc;

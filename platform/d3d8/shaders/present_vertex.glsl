@@ -1,4 +1,3 @@
-#version 330 core
 // A full-screen triangle from the vertex number alone.
 out vec2 vUv;
 void main() {

@@ -8,19 +8,39 @@ uniform vec4 uPixelShift;  // x, y in clip units; z, w: a wide line's copy offse
 
 layout(location = kAttrPosition) in vec4 aPos;
 layout(location = kAttrNormal) in vec3 aNormal;
-layout(location = kAttrDiffuse) in vec4 aDiffuse;
-layout(location = kAttrSpecular) in vec4 aSpecular;
+layout(location = kAttrDiffuse) in vec4 aDiffuseBytes;
+layout(location = kAttrSpecular) in vec4 aSpecularBytes;
 layout(location = kAttrPointSize) in float aPSize;
+#ifdef VT_GLSL_ES
+// The colours' bytes arrive as stored, B, G, R, A.
+#define aDiffuse (aDiffuseBytes.bgra)
+#define aSpecular (aSpecularBytes.bgra)
+#else
+#define aDiffuse aDiffuseBytes
+#define aSpecular aSpecularBytes
 out gl_PerVertex {
     vec4 gl_Position;
     float gl_PointSize;
 };
+#endif
 LOC(kVarDiffuse) out vec4 vDiff;
 LOC(kVarSpecular) out vec4 vSpec;
 LOC(kVarDiffuseFlat) flat out vec4 vDiffF;
 LOC(kVarSpecularFlat) flat out vec4 vSpecF;
 LOC(kVarFog) out float vFog;
+#ifdef VT_GLSL_ES
+// Nothing is interpolated linearly on the screen here: the depth goes out
+// times w beside w, and their quotient per pixel is the linear value.
+out float vFogDepthW;
+out float vFogW;
+// Pre-transformed depth, times w beside w, for the fragment program's clamp.
+out float vClampDepthW;
+out float vClampW;
+#define VT_SET_FOG_DEPTH(d) vFogDepthW = (d) * gl_Position.w; vFogW = gl_Position.w
+#else
 LOC(kVarFogDepth) noperspective out float vFogDepth;
+#define VT_SET_FOG_DEPTH(d) vFogDepth = (d)
+#endif
 
 // A lighting colour from the vertex or the material, by material source.
 vec4 MatColor(int src, vec4 material, bool hasD, bool hasS) {

@@ -37,7 +37,7 @@
         }
     }
     vFog = f;
-    vFogDepth = depth;
+    VT_SET_FOG_DEPTH(depth);
 
     float ps = (uFlags & kVfHasPointSize) != 0 ? aPSize : uPointSize;
     if ((uFlags & kVfPointScale) != 0 && (uFlags & kVfPreTransformed) == 0) {
