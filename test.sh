@@ -15,6 +15,9 @@ VT_TARGETS="vantorel-capture vt_d3dx8_tests vt_xfile_tests" \
 # suite runs each for about 30 s.
 vt_build "$VT_ROOT/build-fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVT_WERROR=ON -DVT_FUZZ=ON
 vt_build "$VT_BUILD" -DVT_WERROR=ON -DVT_SANITIZED_BUILD_DIR="$VT_ROOT/build-asan" -DVT_FUZZ_BUILD_DIR="$VT_ROOT/build-fuzz"
+# The web build (build-web/), from the media set just generated, for the
+# browser test (ctest -L web).
+VT_MEDIA="$VT_BUILD/media" "$VT_ROOT/web.sh"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 ctest --test-dir "$VT_BUILD" --output-on-failure -j2 --timeout 900

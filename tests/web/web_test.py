@@ -110,6 +110,8 @@ class Checks:
             if number > 0:
                 self.page.click("#start")
                 self.page.wait_state({"playing"}, 60)
+                # Past the show's loading: a viewer presses a key at a picture.
+                self.page.browser.pump(2)
             self.page.press(key, code, key_code, alt)
             try:
                 self.page.wait_state({"ready"}, self.args.end_timeout)
