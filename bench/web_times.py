@@ -1,49 +1,74 @@
 #!/usr/bin/python3
-"""The show's frame times in headless Chromium (SwiftShader): the page's own
-per-frame statistics (window.vantorelStats: the capture tool's --stats
-columns, as CSV text with its header or as an array of objects with those
-keys) written to a CSV file for bench/scene_times.sh --summarise, and the
-time from opening the page to its start button.
+"""The show's frame times in headless Chromium (SwiftShader), from the page's
+main loop, written as CSV files for bench/scene_times.sh --summarise; with
+what the page downloads and the time from opening it to its start button.
 
-    bench/web_times.py --web build-web --stats OUT.csv [--until T] [--fps F]
+    bench/web_times.py --web build-web --out DIR [--until T]
 
-Without --fps the show plays in real time after a click on #start (what a
-viewer sees) until it ends or, with --until, until Esc after T seconds. With
---fps F it runs on the virtual clock to --until (default the show's end) at
-F frames a second, as bench/scene_times.sh runs the capture tool.
+The show plays in real time after a click on #start (what a viewer sees)
+until it ends or, with --until, until Esc after T seconds. Each turn of the
+main loop (the show's message pump and RenderFrame) is timed through the
+runtime's preMainLoop / postMainLoop hooks, set from here once the page is
+ready, so the page itself needs nothing for it. DIR gets two files:
+
+  interval.csv  ms: from one turn's start to the next, the frame time a viewer
+                sees (at least one display frame, 16.7 ms at 60 Hz); it
+                includes SwiftShader's drawing, which runs in the GPU process
+  step.csv      ms: the turn itself, on the page's thread (the show's code
+                and the WebGL calls; not the GPU process's drawing)
+
+A frame's scene is found from its time since the show's first frame against
+the scene start times in base/timeline.h.
 """
 
 import argparse
+import bisect
 import os
+import re
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "tests", "web"))
 from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: E402
 
-SHOW_END = 296.9  # the last frame before the show ends, on a 10 fps grid
-STATS = "window.vantorelStats"
+HOOKS = """(() => {
+  window.vtTurns = [];
+  let began = 0;
+  Module.preMainLoop = () => { began = performance.now(); };
+  Module.postMainLoop = () => { vtTurns.push([began, performance.now()]); };
+  return typeof Module.preMainLoop;
+})()"""
+TAKE_TURNS = "(() => { const t = window.vtTurns || []; window.vtTurns = []; return t; })()"
 
 
-def stats_csv(value):
-    """The page's statistics as CSV text with a header, or None."""
-    if isinstance(value, str):
-        return value if value.strip() else None
-    if isinstance(value, list) and value and isinstance(value[0], dict):
-        columns = list(value[0].keys())
-        rows = [",".join(columns)]
-        rows += [",".join(str(row.get(c, "")) for c in columns) for row in value]
-        return "\n".join(rows) + "\n"
-    return None
+def scene_starts(timeline):
+    """Scene n's start time for n = 1..10, from the timeline header."""
+    starts = {}
+    with open(timeline) as f:
+        for line in f:
+            m = re.match(r"#define SCENE(\d+)_START_S ([0-9.]+)", line)
+            if m:
+                starts[int(m.group(1))] = float(m.group(2))
+    if sorted(starts) != list(range(1, len(starts) + 1)) or not starts:
+        raise ValueError("no scene start times in %s" % timeline)
+    return [starts[n] for n in sorted(starts)]
+
+
+def write_csv(path, rows):
+    with open(path, "w") as f:
+        f.write("time,scene,ms\n")
+        for t, scene, ms in rows:
+            f.write("%.3f,%d,%.3f\n" % (t, scene, ms))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--web", default="build-web")
-    parser.add_argument("--stats", required=True, help="where the per-frame CSV goes")
-    parser.add_argument("--until", type=float, help="show seconds to run")
-    parser.add_argument("--fps", type=float, help="run on the virtual clock at this rate")
+    parser.add_argument("--out", required=True, help="a folder for interval.csv and step.csv")
+    parser.add_argument("--until", type=float, help="show seconds to play before Esc")
     parser.add_argument("--size", default="1024x768", help="the page's viewport, CSS pixels")
+    parser.add_argument("--timeline", default=os.path.join(here, "..", "base", "timeline.h"))
     args = parser.parse_args()
     if not find_chromium():
         print("no chromium (Debian package chromium)", file=sys.stderr)
@@ -51,54 +76,58 @@ def main():
     if not os.path.isfile(os.path.join(args.web, "index.html")):
         print("no web build in %s (./web.sh builds it)" % args.web, file=sys.stderr)
         return 1
+    starts = scene_starts(args.timeline)
     width, height = (int(v) for v in args.size.split("x"))
 
+    turns = []
     with StaticServer(args.web) as server, Browser() as browser:
         page = browser.open_page(width, height)
         try:
-            if args.fps:
-                at = args.until if args.until is not None else SHOW_END
-                page.navigate(server.url("index.html?at=%g&fps=%g" % (at, args.fps)))
-                _, ready = page.wait_state({"ready"}, 300)
-                page.click("#start")
-                # A frame a browser frame at most: allow a second a frame.
-                page.wait_state({"held"}, 60 + at * args.fps)
-                value = page.evaluate(STATS)
-            else:
-                page.navigate(server.url("index.html"))
-                _, ready = page.wait_state({"ready"}, 300)
-                page.click("#start")
-                page.wait_state({"playing"}, 60)
-                began = time.monotonic()
-                limit = args.until if args.until is not None else SHOW_END + 60
-                value = None
-                # Read as it runs: the statistics of a show that ended by
-                # itself may be gone once the page is back at its start.
-                while time.monotonic() - began < limit:
-                    browser.pump(2)
-                    value = page.evaluate(STATS) or value
-                    if page.state() != "playing":
-                        break
-                if page.state() == "playing":
-                    value = page.evaluate(STATS) or value
+            page.navigate(server.url("index.html"))
+            _, ready = page.wait_state({"ready"}, 300)
+            served = server.served()
+            if page.evaluate(HOOKS) != "function":
+                raise BrowserError("the page has no Module to hook")
+            page.click("#start")
+            page.wait_state({"playing"}, 60)
+            limit = args.until if args.until is not None else 400
+            began = time.monotonic()
+            while page.state() == "playing":
+                if turns and (turns[-1][0] - turns[0][0]) / 1000 >= limit:
                     page.press("Escape", "Escape", 27)
                     page.wait_state({"ready"}, 30)
+                    break
+                if time.monotonic() - began > limit + 120:
+                    raise BrowserError("still playing %.0f s after the click" % (time.monotonic() - began))
+                browser.pump(1)
+                turns += page.evaluate(TAKE_TURNS) or []
+            turns += page.evaluate(TAKE_TURNS) or []
         except BrowserError as e:
             print("web_times: %s" % e, file=sys.stderr)
             for line in browser.log[-20:]:
                 print("  page: " + line, file=sys.stderr)
             return 1
-    csv = stats_csv(value)
-    if csv is None:
-        print("web_times: the page gives no per-frame statistics (%s is %r)" % (STATS, type(value).__name__),
-              file=sys.stderr)
+    if len(turns) < 2:
+        print("web_times: %d turns of the main loop seen" % len(turns), file=sys.stderr)
         return 1
-    with open(args.stats, "w") as f:
-        f.write(csv)
-    served = server.served()
-    print("downloaded: %.1f MB in %d files (%s)" % (sum(served.values()) / 1e6, len(served), ", ".join(
-        "%s %.1f MB" % (path.lstrip("/"), size / 1e6) for path, size in sorted(served.items(), key=lambda i: -i[1])[:4])))
+
+    origin = turns[0][0]
+    interval, step = [], []
+    for i, (start, end) in enumerate(turns):
+        t = (start - origin) / 1000
+        scene = bisect.bisect_right(starts, t)
+        step.append((t, scene, end - start))
+        if i + 1 < len(turns):
+            interval.append((t, scene, turns[i + 1][0] - start))
+    os.makedirs(args.out, exist_ok=True)
+    write_csv(os.path.join(args.out, "interval.csv"), interval)
+    write_csv(os.path.join(args.out, "step.csv"), step)
+    print("downloaded: %.1f MB in %d files (largest: %s)" % (
+        sum(served.values()) / 1e6, len(served), ", ".join(
+            "%s %.1f MB" % (path.lstrip("/"), size / 1e6)
+            for path, size in sorted(served.items(), key=lambda i: -i[1])[:3])))
     print("ready: %.0f ms from opening the page to the start button" % ready)
+    print("played: %.1f s of show in %d frames" % ((turns[-1][0] - origin) / 1000, len(turns)))
     return 0
 
 
