@@ -43,6 +43,9 @@ var Page = (function () {
     canvas.style.height = cssH + "px";
     canvas.style.left = Math.floor((w - cssW) / 2) + "px";
     canvas.style.top = Math.floor((h - cssH) / 2) + "px";
+    // A new buffer size clears the canvas: a held frame keeps its buffer
+    // and is only stretched.
+    if (body.dataset.state === "held") return;
     var bw = Math.round(cssW * ratio), bh = Math.round(cssH * ratio);
     if (canvas.width !== bw) canvas.width = bw;
     if (canvas.height !== bh) canvas.height = bh;

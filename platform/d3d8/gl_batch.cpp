@@ -112,8 +112,9 @@ void DrawBatch::FillSlotData(std::vector<uint16_t>& out) const {
 
 HRESULT GlDevice::QueueDraw(const DrawRange& r) {
     const bool worldMatters = !layout_.rhw;
-    // Lines drawn in copies go segment by segment, which an instanced draw cannot.
-    const bool instances = !DrawsLinesInCopies(r.type);
+    // Lines drawn in copies go segment by segment, which an instanced draw
+    // cannot; nor can ES's reshaped primitives, culled per world matrix.
+    const bool instances = !DrawsLinesInCopies(r.type) && !EsReshapes(r.type);
     if (batch_.Add(r, state_.world, worldMatters, instances)) return D3D_OK;
     Flush();
     batch_.Add(r, state_.world, worldMatters, instances);
@@ -281,66 +282,6 @@ void GlDevice::IssueBatch() {
         else
             glMultiDrawArrays(mode, drawFirst_.data(), drawCount_.data(), n);
     }
-    VT_CHECK_GL("draw");
-    ++stats.glDraws;
-}
-
-// ES 3.0 has neither multi-draws nor base vertices. A batch that needs
-// either goes as one draw of 32-bit indices made here: each range's
-// vertices (indices with their base added), strips and fans apart by the
-// restart index, which ES always has (WebGL always on). The draw slots
-// keep working, since they follow the vertex, not the draw.
-void GlDevice::IssueBatchEs(GLenum mode, GLenum indexType) {
-    const std::vector<DrawRange>& ranges = batch_.Ranges();
-    const DrawRange& head = ranges.front();
-    const bool instanced = batch_.Shape() == BatchShape::Instanced;
-    const auto instances = static_cast<GLsizei>(batch_.Worlds().size());
-    if (ranges.size() == 1 && (!head.indexed || head.first == 0)) {
-        if (!head.indexed && instanced)
-            glDrawArraysInstanced(mode, head.first, head.count, instances);
-        else if (!head.indexed)
-            glDrawArrays(mode, head.first, head.count);
-        else if (instanced)
-            glDrawElementsInstanced(mode, head.count, indexType, IndexOffset(head.offset), instances);
-        else
-            glDrawElements(mode, head.count, indexType, IndexOffset(head.offset));
-        VT_CHECK_GL("draw");
-        ++stats.glDraws;
-        return;
-    }
-    const bool restart = head.type == D3DPT_TRIANGLESTRIP || head.type == D3DPT_TRIANGLEFAN ||
-                         head.type == D3DPT_LINESTRIP;
-    esIndexData_.clear();
-    for (const DrawRange& r : ranges) {
-        if (restart && !esIndexData_.empty()) esIndexData_.push_back(0xffffffffu);
-        const GLuint base = GLuint(r.first);
-        if (!r.indexed) {
-            for (GLsizei i = 0; i < r.count; ++i) esIndexData_.push_back(base + GLuint(i));
-            continue;
-        }
-        const uint8_t* at = state_.indices->buf.shadow.data() + r.offset;
-        for (GLsizei i = 0; i < r.count; ++i) {
-            if (indexType == GL_UNSIGNED_INT) {
-                uint32_t v = 0;
-                std::memcpy(&v, at + size_t(i) * 4, 4);
-                esIndexData_.push_back(base + v);
-            } else {
-                uint16_t v = 0;
-                std::memcpy(&v, at + size_t(i) * 2, 2);
-                esIndexData_.push_back(base + v);
-            }
-        }
-    }
-    if (!esIndexBuffer_) glGenBuffers(1, &esIndexBuffer_);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, esIndexBuffer_);
-    gl_.elementBuffer = esIndexBuffer_;  // the next indexed draw binds its own again
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(esIndexData_.size() * sizeof(GLuint)), esIndexData_.data(),
-                 GL_STREAM_DRAW);
-    const auto count = GLsizei(esIndexData_.size());
-    if (instanced)
-        glDrawElementsInstanced(mode, count, GL_UNSIGNED_INT, nullptr, instances);
-    else
-        glDrawElements(mode, count, GL_UNSIGNED_INT, nullptr);
     VT_CHECK_GL("draw");
     ++stats.glDraws;
 }

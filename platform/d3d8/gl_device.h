@@ -362,6 +362,12 @@ private:
     void SendDrawMatrices();
     void DrawBatchNow();
     void IssueBatchEs(GLenum mode, GLenum indexType);
+    // ES (gl_es_draws.cpp): whether this primitive, in the current fill and
+    // shade modes, is drawn as other primitives; and that drawing.
+    bool EsReshapes(D3DPRIMITIVETYPE type) const;
+    void IssueReshapedEs(D3DPRIMITIVETYPE type, GLenum indexType);
+    void AppendRangeVertices(const DrawRange& r, GLenum indexType, std::vector<GLuint>& out) const;
+    void DrawEsIndices(GLenum mode, GLsizei instances);  // esIndexData_, 32-bit; instances 0: not instanced
     void SendDrawMatricesAsImage();
     void IssueBatch();  // the GL draw call of DrawBatchNow
     void ReleaseBatchObjects();

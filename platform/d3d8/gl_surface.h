@@ -40,6 +40,10 @@ class GlWindowContext {
 public:
     // A context of `api` on the window behind hwnd, or on a hidden window of
     // its own when hwnd is null; null with the reason in `error` on failure.
+    // The default framebuffer needs no depth, stencil or samples, and its
+    // alpha is never shown: Present may blit the back buffer into it, which
+    // ES (WebGL 2) refuses into a multisampled one, and which copies the back
+    // buffer's alpha (so a page must not blend the canvas by it).
     static std::unique_ptr<GlWindowContext> Create(HWND hwnd, GlApi api, std::string& error);
     ~GlWindowContext();
     GlWindowContext(const GlWindowContext&) = delete;

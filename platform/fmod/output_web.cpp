@@ -6,27 +6,25 @@
 // position is read off the latest block that has started, so the pictures
 // follow what is heard rather than what was decoded ahead of it.
 //
+// The processor runs between the page's frames; a frame longer than a block
+// leaves the browser a gap it fills with silence. The music then skips what
+// the gap should have played instead of falling behind, so it stays in step
+// with the clock the pictures follow, as a sound card's would.
+//
 // Browsers start sound only after a click on the page: the page creates its
 // first audio context in its click handler, and contexts made afterwards may
 // play.
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
+#include "platform/fmod/block_clock.h"
 #include "platform/fmod/output.h"
 
 namespace vt::fmod::output {
 namespace {
 
 constexpr int kBlockFrames = 4096;  // about 93 ms at 44.1 kHz
-constexpr size_t kStamps = 16;
-
-struct Stamp {
-    double time = 0.0;  // context seconds at which the block starts playing
-    int64_t frame = 0;  // its first frame
-};
 
 struct Device {
     bool started = false;
@@ -34,9 +32,8 @@ struct Device {
     int rate = 0;
     Source source = nullptr;
     void* user = nullptr;
-    int64_t handedOver = 0;
+    BlockClock clock;  // in context seconds
     std::vector<int16_t> block;
-    std::vector<Stamp> stamps;  // oldest first, at most kStamps
 };
 
 Device& D() {
@@ -52,11 +49,9 @@ Device& D() {
 extern "C" EMSCRIPTEN_KEEPALIVE int16_t* vt_audio_fill(int frames, double playbackTime) {
     using namespace vt::fmod::output;
     Device& d = D();
+    const int64_t first = d.clock.Next(playbackTime, frames, d.rate);
     d.block.assign(2 * static_cast<size_t>(frames), 0);
-    if (d.source) d.source(d.user, d.handedOver, static_cast<size_t>(frames), d.block.data());
-    if (d.stamps.size() == kStamps) d.stamps.erase(d.stamps.begin());
-    d.stamps.push_back({playbackTime, d.handedOver});
-    d.handedOver += frames;
+    if (d.source) d.source(d.user, first, static_cast<size_t>(frames), d.block.data());
     return d.block.data();
 }
 
@@ -128,8 +123,7 @@ void Stop() {
     d.started = false;
     d.rate = 0;
     d.source = nullptr;
-    d.handedOver = 0;
-    d.stamps.clear();
+    d.clock.Reset();
 }
 
 bool OpenDevice(int rate, Source source, void* user) {
@@ -139,8 +133,7 @@ bool OpenDevice(int rate, Source source, void* user) {
     d.rate = rate;
     d.source = source;
     d.user = user;
-    d.handedOver = 0;
-    d.stamps.clear();
+    d.clock.Reset();
     return true;
 }
 
@@ -148,24 +141,15 @@ int DeviceRate() { return D().rate; }
 
 void Rewind() {
     Device& d = D();
-    d.handedOver = 0;
-    d.stamps.clear();
+    d.clock.Reset();
 }
 
 void Resume() { ResumeContext(); }
 
 int64_t Position() {
     const Device& d = D();
-    if (d.stamps.empty() || d.rate <= 0) return 0;
-    const double now = HeardContextTime();
-    // The newest block already playing; before the first one, nothing is heard.
-    const Stamp* at = nullptr;
-    for (const Stamp& s : d.stamps) {
-        if (s.time <= now) at = &s;
-    }
-    if (!at) return 0;
-    const int64_t frames = at->frame + static_cast<int64_t>(std::floor((now - at->time) * d.rate));
-    return std::clamp<int64_t>(frames, 0, d.handedOver);
+    if (d.clock.HandedOver() == 0) return 0;
+    return d.clock.Position(HeardContextTime(), d.rate);
 }
 
 // One thread: the processor never runs while the program does.

@@ -219,6 +219,96 @@ TEST_F(Batching, PreTransformedDrawsMergeWhateverTheWorldMatrix) {
     EXPECT_TRUE(RegionIs(22, 12, 28, 28, {64, 0, 128}, 2));  // blue over red
 }
 
+// Strips read through indices under a base vertex (SetIndices' second
+// argument), several in one batch: ES has neither base vertices nor
+// multi-draws and joins them with restart indices; the pixels must not tell.
+TEST_F(Batching, IndexedStripsUnderABaseVertexMergeIntoTheSamePicture) {
+    std::vector<LitVertex> v(3, LitVertex{0, 0, 0.5f, 0, 0, -1, 0});  // never read: below every base
+    for (const LitVertex& q : Squares()) v.push_back(q);
+    Blended();
+    Vertices(v, kFvfLit);
+    // Each square's corners as a strip, the indices counted from the base.
+    std::vector<uint16_t> strips;
+    for (uint16_t k = 0; k < 4; ++k)
+        for (uint16_t c : {0, 1, 3, 2}) strips.push_back(uint16_t(4 * k + c));
+    Indices(strips);
+    dev_->SetIndices(ib_, 3);
+    auto frame = [&](bool separate, uint64_t& draws) {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
+        const uint64_t before = GlDraws();
+        for (UINT k : {2u, 0u, 3u, 1u}) {
+            if (separate) Separate();
+            EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 4 * k, 4, 4 * k, 2), D3D_OK);
+        }
+        Separate();
+        draws = GlDraws() - before;
+        Read();
+        return rgb_;
+    };
+    uint64_t separateDraws = 0, mergedDraws = 0;
+    const std::vector<uint8_t> separate = frame(true, separateDraws);
+    const std::vector<uint8_t> merged = frame(false, mergedDraws);
+    EXPECT_EQ(separateDraws, 4u);
+    EXPECT_EQ(mergedDraws, 1u);
+    EXPECT_EQ(merged, separate);
+    EXPECT_TRUE(RegionIs(14, 13, 19, 16, {128, 0, 0}, 2)) << "square 0 alone";
+}
+
+// Hundreds of draws in one batch, each under its own world matrix: the
+// per-draw matrices fill several rows of the texture ES keeps them in.
+TEST_F(Batching, HundredsOfWorldMatricesInOneBatchDrawWhereEachSays) {
+    Vertices(Squares(), kFvfLit);
+    Indices(SquareIndices());
+    auto frame = [&](bool separate, bool indexed, uint64_t& draws) {
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0);
+        const uint64_t before = GlDraws();
+        // 300 small squares on a 20 x 15 grid, each a world matrix of its own.
+        for (int k = 0; k < 300; ++k) {
+            const D3DMATRIX w = Mat({0.14f, 0, 0, 0, 0, 0.14f, 0, 0, 0, 0, 1, 0, -0.95f + 0.1f * float(k % 20),
+                                     0.95f - 0.13f * float(k / 20), 0, 1});
+            dev_->SetTransform(D3DTS_WORLD, &w);
+            if (separate) Separate();
+            EXPECT_EQ(indexed ? dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2)
+                              : dev_->DrawPrimitive(D3DPT_TRIANGLEFAN, 0, 2),
+                      D3D_OK);
+        }
+        Separate();
+        draws = GlDraws() - before;
+        Read();
+        return rgb_;
+    };
+    for (bool indexed : {false, true}) {
+        uint64_t separateDraws = 0, mergedDraws = 0;
+        const std::vector<uint8_t> separate = frame(true, indexed, separateDraws);
+        const std::vector<uint8_t> merged = frame(false, indexed, mergedDraws);
+        EXPECT_EQ(separateDraws, 300u);
+        EXPECT_EQ(mergedDraws, 1u) << "one range again and again: one instanced draw";
+        size_t differing = 0, lit = 0;
+        for (size_t i = 0; i < merged.size(); ++i) {
+            differing += merged[i] != separate[i];
+            lit += merged[i] != 0;
+        }
+        EXPECT_EQ(differing, 0u) << (indexed ? "indexed" : "not indexed");
+        EXPECT_GT(lit, merged.size() / 5) << "the squares drew";
+    }
+}
+
+// A 16-bit index of 0xffff names vertex 65535; the restart index WebGL
+// always applies must not swallow it.
+TEST_F(Batching, TheLastSixteenBitIndexIsAVertex) {
+    std::vector<LitVertex> v(65536, LitVertex{0, 0, 0.5f, 0, 0, -1, 0xff00ff00});
+    const std::vector<LitVertex> column = Column(1, 0xff00ff00);
+    v[0] = column[0];
+    v[1] = column[1];
+    v[2] = column[2];
+    v[65535] = column[3];
+    Vertices(v, kFvfLit);
+    Indices({0, 1, 2, 0, 2, 65535});
+    EXPECT_EQ(dev_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 65536, 0, 2), D3D_OK);
+    Read();
+    EXPECT_TRUE(ColumnIs(1, {0, 255, 0}));
+}
+
 // ---------------------------------------------------------------------------
 // What comes between two draws splits them, and the second sees it
 
