@@ -251,8 +251,11 @@ class Page:
         self.call("Page.enable")
         self.call("Runtime.enable")
         # One CSS pixel a device pixel, so the canvas is captured as drawn.
+        self.set_viewport(width, height)
+
+    def set_viewport(self, width, height, pixel_ratio=1):
         self.call("Emulation.setDeviceMetricsOverride",
-                  {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+                  {"width": width, "height": height, "deviceScaleFactor": pixel_ratio, "mobile": False})
 
     def call(self, method, params=None, timeout=30):
         return self.browser.call(method, params, self.session, timeout)

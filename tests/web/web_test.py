@@ -3,8 +3,10 @@
 
 Checks, each printed with its time:
   start     the page reaches `ready` with #start shown; a click on it plays
-            the show; Esc, F2 and Alt+Enter (key events through the
-            protocol's Input domain) each bring the start button back
+            the show full screen, letterboxed 4:3 at the display's pixel
+            ratio; Esc, F2 and Alt+Enter (key events through the protocol's
+            Input domain) each bring the start button back and leave full
+            screen, Enter alone does not
   missing   with &missing=FILE the page shows, in #message, the text the
             native capture tool gives for a media copy without that file
   frames    the frames held at ?at=T&fps=F match the capture tool's frames
@@ -27,6 +29,8 @@ from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: 
 
 SKIP = 77
 WIDTH, HEIGHT = 1024, 768  # the capture tool's frame size
+# The start check's window: wider than 4:3, at two device pixels a CSS pixel.
+WIDE = (640, 360, 2)
 # The keys that end the show: (name, key, code, key code, Alt held).
 END_KEYS = [("Esc", "Escape", "Escape", 27, False), ("F2", "F2", "F2", 113, False),
             ("Alt+Enter", "Enter", "Enter", 13, True)]
@@ -84,7 +88,30 @@ class Checks:
         self.page.navigate(self.args.server.url("index.html" + query))
         return self.page.wait_state(wanted, timeout)
 
+    def check_playing_layout(self):
+        """Full screen, and the canvas 4:3 in the middle of the window,
+        filling its height, drawn at the display's pixel ratio."""
+        if not self.page.evaluate("!!document.fullscreenElement"):
+            raise BrowserError("the show plays, but not full screen")
+        width, height, ratio = WIDE
+        box = self.page.box("#screen")
+        size = self.page.evaluate(
+            "(() => { const c = document.getElementById('screen'); return [c.width, c.height]; })()")
+        want = {"x": (width - height * 4 / 3) / 2, "y": 0, "width": height * 4 / 3, "height": height}
+        if box is None or any(abs(box[k] - want[k]) > 1 for k in want):
+            raise BrowserError("#screen at %s in a %d x %d window, not letterboxed at %s" % (box, width, height, want))
+        if [round(box["width"] * ratio), round(box["height"] * ratio)] != size:
+            raise BrowserError("#screen draws %d x %d for %g x %g CSS pixels at %g device pixels a CSS pixel"
+                               % (size[0], size[1], box["width"], box["height"], ratio))
+
     def start(self):
+        self.page.set_viewport(*WIDE)
+        try:
+            self.start_and_end()
+        finally:
+            self.page.set_viewport(WIDTH, HEIGHT)
+
+    def start_and_end(self):
         _, clock = self.open("", {"ready"}, self.args.load_timeout)
         self.figures["ready_ms"] = clock
         served = self.args.server.served()
@@ -100,6 +127,7 @@ class Checks:
         if state != "playing":
             raise BrowserError("after 3 s of the show the state is %r, not playing (message %r)"
                                % (state, self.page.message_text()))
+        self.check_playing_layout()
         # Enter without Alt is no way out.
         self.page.press("Enter", "Enter", 13)
         self.page.browser.pump(1)
@@ -119,6 +147,8 @@ class Checks:
                 raise BrowserError("after %s: %s" % (name, e))
             if self.page.box("#start") is None:
                 raise BrowserError("back to ready after %s, but #start is not shown" % name)
+            if self.page.evaluate("!!document.fullscreenElement"):
+                raise BrowserError("back to ready after %s, but still full screen" % name)
             print("  start button, playing, %s: back to the start button" % name)
 
     def missing(self):
