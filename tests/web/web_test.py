@@ -7,8 +7,9 @@ Checks, each printed with its time:
             ratio; Esc, F2 and Alt+Enter (key events through the protocol's
             Input domain) each bring the start button back and leave full
             screen, Enter alone does not
-  missing   with &missing=FILE the page shows, in #message, the text the
-            native capture tool gives for a media copy without that file
+  missing   with &missing=FILE (the mesh, an image) the page shows, in
+            #message, the text the native capture tool gives for a media
+            copy without that file
   frames    the frames held at ?at=T&fps=F match the capture tool's frames
             at the same times (tests/web/times.txt) within vt_web_frames'
             tolerance; failures leave native | web | difference pictures
@@ -152,17 +153,19 @@ class Checks:
             print("  start button, playing, %s: back to the start button" % name)
 
     def missing(self):
-        expected = native_message(self.args.capture, self.args.media, self.args.missing, self.args.work)
-        print("  the capture tool without %s says %r" % (self.args.missing, expected))
-        self.open("?missing=" + self.args.missing, {"ready"}, self.args.load_timeout)
-        self.page.click("#start")
-        self.page.wait_state({"error"}, 120)
-        shown = self.page.message_text()
-        if self.page.box("#message") is None:
-            raise BrowserError("state error, but #message is not shown (its text: %r)" % shown)
-        if shown != expected:
-            raise BrowserError("#message says %r, the native program %r" % (shown, expected))
-        print("  the page says the same")
+        # A mesh and an image: the show words their failures differently.
+        for missing in self.args.missing or ["data/meshes/scene08/star.x", "data/bitmaps/scene07/hello.jpg"]:
+            expected = native_message(self.args.capture, self.args.media, missing, self.args.work)
+            print("  the capture tool without %s says %r" % (missing, expected))
+            self.open("?missing=" + missing, {"ready"}, self.args.load_timeout)
+            self.page.click("#start")
+            self.page.wait_state({"error"}, 120)
+            shown = self.page.message_text()
+            if self.page.box("#message") is None:
+                raise BrowserError("state error, but #message is not shown (its text: %r)" % shown)
+            if shown != expected:
+                raise BrowserError("#message says %r, the native program %r" % (shown, expected))
+            print("  the page says the same")
 
     def frames(self):
         args = self.args
@@ -214,8 +217,8 @@ def main():
     parser.add_argument("--work", required=True, help="a folder for frames and reports")
     parser.add_argument("--times", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "times.txt"))
     parser.add_argument("--fps", type=float, default=1.0)
-    parser.add_argument("--missing", default="data/meshes/scene08/star.x",
-                        help="a media file's path inside the media folder")
+    parser.add_argument("--missing", action="append",
+                        help="a media file's path inside the media folder (again for more)")
     parser.add_argument("--load-timeout", type=float, default=180, help="seconds from opening to ready")
     parser.add_argument("--frame-timeout", type=float, default=1.0, help="seconds allowed a virtual frame")
     parser.add_argument("--end-timeout", type=float, default=30, help="seconds from a key to ready")
