@@ -102,6 +102,7 @@ def main():
                 browser.pump(1)
                 turns += page.evaluate(TAKE_TURNS) or []
             turns += page.evaluate(TAKE_TURNS) or []
+            ended_in = page.state()
         except BrowserError as e:
             print("web_times: %s" % e, file=sys.stderr)
             for line in browser.log[-20:]:
@@ -127,7 +128,8 @@ def main():
             "%s %.1f MB" % (path.lstrip("/"), size / 1e6)
             for path, size in sorted(served.items(), key=lambda i: -i[1])[:3])))
     print("ready: %.0f ms from opening the page to the start button" % ready)
-    print("played: %.1f s of show in %d frames" % ((turns[-1][0] - origin) / 1000, len(turns)))
+    print("played: %.1f s of show in %d frames; then the page's state was %r"
+          % ((turns[-1][0] - origin) / 1000, len(turns), ended_in))
     return 0
 
 
