@@ -81,7 +81,6 @@ class Checks:
     def __init__(self, args, page):
         self.args = args
         self.page = page
-        self.figures = {}
 
     def open(self, query, wanted, timeout):
         if self.args.query:
@@ -114,7 +113,6 @@ class Checks:
 
     def start_and_end(self):
         _, clock = self.open("", {"ready"}, self.args.load_timeout)
-        self.figures["ready_ms"] = clock
         served = self.args.server.served()
         print("  ready %.0f ms after the page was opened, having downloaded %.1f MB in %d files"
               % (clock, sum(served.values()) / 1e6, len(served)))
