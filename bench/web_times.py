@@ -29,6 +29,7 @@ import sys
 import time
 
 here = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(here, "..", "tests", "web"))
 from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: E402
 

@@ -25,6 +25,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: E402
 
