@@ -4,8 +4,8 @@
 // helper here, and the generated GLSL starts with GlslDialect().
 //
 // What ES lacks and how the device gets the same picture without it:
-//   BGRA uploads and X8 alpha  texels reordered (alpha set for X8) on upload; X8
-//                              levels keep their CPU copy, so a lock reads what was written
+//   BGRA uploads and X8 alpha  texels reordered (alpha set for X8) on upload; an X8
+//                              level written with other alphas keeps its CPU copy for locks
 //   BGRA vertex colours        read as RGBA bytes, put back in order by the shader
 //   glGetTexImage              the level is read through a framebuffer
 //   glReadPixels as RGB        read as RGBA, alpha dropped
