@@ -377,16 +377,7 @@ void GlDevice::UploadBlock(BlockBinding binding, const Block& data) {
     glBindBuffer(GL_UNIFORM_BUFFER, blockRing_);
     // Nothing queued reads this range (UploadBlocks saw to it), so there is
     // nothing to wait for.
-    if (GlEs()) {
-        glBufferSubData(GL_UNIFORM_BUFFER, at, size, &data);  // WebGL maps no buffers
-    } else {
-        void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size,
-                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
-        if (p) {
-            std::memcpy(p, &data, size);
-            glUnmapBuffer(GL_UNIFORM_BUFFER);
-        }
-    }
+    GlWriteUnusedRange(GL_UNIFORM_BUFFER, at, size, &data);
     glBindBufferRange(GL_UNIFORM_BUFFER, binding, blockRing_, at, size);
     blockRingHead_ = at + size;
 }

@@ -30,6 +30,29 @@ void GlDepthRange(float nearZ, float farZ) {
         glDepthRange(nearZ, farZ);
 }
 
+void GlWriteUnusedRange(GLenum target, GLintptr at, GLsizeiptr size, const void* data) {
+#ifndef __EMSCRIPTEN__
+    if (!GlEs()) {
+        void* p = glMapBufferRange(target, at, size,
+                                   GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+        if (p) {
+            std::memcpy(p, data, size_t(size));
+            glUnmapBuffer(target);
+        }
+        return;
+    }
+#endif
+    glBufferSubData(target, at, size, data);
+}
+
+void GlMarkSeparable(GLuint program) {
+#ifndef __EMSCRIPTEN__
+    glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
+#else
+    static_cast<void>(program);
+#endif
+}
+
 void GlClearDepth(float z) {
     if (GlEs())
         glClearDepthf(z);

@@ -4,14 +4,14 @@
 // helper here, and the generated GLSL starts with GlslDialect().
 //
 // What ES lacks and how the device gets the same picture without it:
-//   BGRA uploads and X8 alpha  texels reordered (alpha set for X8) on upload; X8
-//                              levels keep their CPU copy, so a lock reads what was written
+//   BGRA uploads and X8 alpha  texels reordered (alpha set for X8) on upload; an X8
+//                              level written with other alphas keeps its CPU copy for locks
 //   BGRA vertex colours        read as RGBA bytes, put back in order by the shader
 //   glGetTexImage              the level is read through a framebuffer
 //   glReadPixels as RGB        read as RGBA, alpha dropped
 //   base-vertex and multi-draws one draw of 32-bit indices built for the batch
 //   buffer textures            the per-draw matrices sit in a 2D float texture
-//   glMapBufferRange           uniform blocks go with glBufferSubData
+//   glMapBufferRange           uniform blocks go with glBufferSubData (GlWriteUnusedRange)
 //   first-vertex flat colours  flat colours come from each primitive's last vertex
 //   depth clamp                pre-transformed depth clamped in the vertex program
 //   noperspective              value times w beside w, divided per pixel
@@ -39,6 +39,14 @@ void MarkCurrentApi(GlApi api);
 const char* GlslDialect();
 
 void GlDepthRange(float nearZ, float farZ);
+
+// Writes a range of the bound buffer that no queued draw reads (mapped
+// without waiting on desktop GL; WebGL maps nothing).
+void GlWriteUnusedRange(GLenum target, GLintptr at, GLsizeiptr size, const void* data);
+
+// A program to be linked for a pipeline (desktop GL only: ES here never
+// uses separate shader objects).
+void GlMarkSeparable(GLuint program);
 void GlClearDepth(float z);
 
 // The bound read framebuffer's rectangle as RGB, 3 bytes a pixel, bottom row
@@ -75,6 +83,9 @@ void GlUploadTexels(GLenum target, GLint level, GLsizei width, GLsizei height, b
 #define GL_PROGRAM_SEPARABLE 0x8258
 #define GL_VERTEX_SHADER_BIT 0x00000001
 #define GL_FRAGMENT_SHADER_BIT 0x00000002
+// (Entry points WebGL lacks but <GLES3/gl3.h> declares, such as
+// glMapBufferRange and glProgramParameteri, are only called from gl_es.cpp,
+// where the web build compiles them out.)
 [[noreturn]] inline void VtDesktopOnly() { __builtin_trap(); }
 inline void glPolygonMode(GLenum, GLenum) { VtDesktopOnly(); }
 inline void glProvokingVertex(GLenum) { VtDesktopOnly(); }

@@ -177,6 +177,12 @@ HRESULT LockLevel(TexStore& s, UINT face, UINT level, D3DLOCKED_RECT* pLocked, c
     return D3D_OK;
 }
 
+bool AlphaAllOpaque(const std::vector<uint8_t>& texels) {
+    for (size_t i = 3; i < texels.size(); i += 4)
+        if (texels[i] != 255) return false;
+    return true;
+}
+
 HRESULT UnlockLevel(TexStore& s, UINT face, UINT level) {
     if (level >= s.levels || face >= s.faces) return D3DERR_INVALIDCALL;
     size_t i = s.Index(face, level);
@@ -184,8 +190,9 @@ HRESULT UnlockLevel(TexStore& s, UINT face, UINT level) {
     s.locked[i] = false;
     s.device->MakeCurrent();
     if (s.dirty[i]) s.UploadLevel(face, level);
-    // ES stores X8 texels with their alpha replaced: the copy keeps what was written.
-    const bool keep = s.lockCount[i] >= 2 || (GlEs() && s.format == D3DFMT_X8R8G8B8);
+    // ES stores X8 texels with an alpha of 255: where other values were
+    // written there, the copy keeps them for the next lock.
+    const bool keep = s.lockCount[i] >= 2 || (GlEs() && s.format == D3DFMT_X8R8G8B8 && !AlphaAllOpaque(s.shadow[i]));
     if (!keep) std::vector<uint8_t>().swap(s.shadow[i]);
     return D3D_OK;
 }

@@ -130,7 +130,7 @@ GLuint LinkProgram(std::initializer_list<GLuint> shaders, bool separable) {
             return 0;
         }
     GLuint p = glCreateProgram();
-    if (separable) glProgramParameteri(p, GL_PROGRAM_SEPARABLE, GL_TRUE);
+    if (separable) GlMarkSeparable(p);
     for (GLuint s : shaders) glAttachShader(p, s);
     glLinkProgram(p);
     for (GLuint s : shaders) glDeleteShader(s);
