@@ -367,6 +367,8 @@ private:
     bool EsReshapes(D3DPRIMITIVETYPE type) const;
     void IssueReshapedEs(D3DPRIMITIVETYPE type, GLenum indexType);
     void AppendRangeVertices(const DrawRange& r, GLenum indexType, std::vector<GLuint>& out) const;
+    // Binds `buffer` (made on first use) as the element buffer holding `indices`.
+    void StreamIndices(GLuint& buffer, const std::vector<GLuint>& indices);
     void DrawEsIndices(GLenum mode, GLsizei instances);  // esIndexData_, 32-bit; instances 0: not instanced
     void SendDrawMatricesAsImage();
     void IssueBatch();  // the GL draw call of DrawBatchNow

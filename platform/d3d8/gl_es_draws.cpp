@@ -196,13 +196,16 @@ void GlDevice::IssueReshapedEs(D3DPRIMITIVETYPE type, GLenum indexType) {
     DrawEsIndices(mode, 0);
 }
 
+void GlDevice::StreamIndices(GLuint& buffer, const std::vector<GLuint>& indices) {
+    if (!buffer) glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+    gl_.elementBuffer = buffer;  // the next indexed draw binds its own again
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(GLuint)), indices.data(), GL_STREAM_DRAW);
+}
+
 void GlDevice::DrawEsIndices(GLenum mode, GLsizei instances) {
     if (esIndexData_.empty()) return;
-    if (!esIndexBuffer_) glGenBuffers(1, &esIndexBuffer_);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, esIndexBuffer_);
-    gl_.elementBuffer = esIndexBuffer_;  // the next indexed draw binds its own again
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(esIndexData_.size() * sizeof(GLuint)), esIndexData_.data(),
-                 GL_STREAM_DRAW);
+    StreamIndices(esIndexBuffer_, esIndexData_);
     const auto count = GLsizei(esIndexData_.size());
     if (instances > 0)
         glDrawElementsInstanced(mode, count, GL_UNSIGNED_INT, nullptr, instances);

@@ -108,11 +108,7 @@ void GlDevice::DrawLinesInCopies() {
     }
     if (wideLineData_.empty()) return;
 
-    if (!wideLineIndices_) glGenBuffers(1, &wideLineIndices_);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, wideLineIndices_);
-    gl_.elementBuffer = wideLineIndices_;  // the next indexed draw binds its own again
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(wideLineData_.size() * sizeof(GLuint)), wideLineData_.data(),
-                 GL_STREAM_DRAW);
+    StreamIndices(wideLineIndices_, wideLineData_);
 
     // The copy offset reaches the bound vertex program directly; the shared
     // transform keeps zero there, so no other program sees it.
