@@ -4,9 +4,10 @@
 Checks, each printed with its time:
   start     the page reaches `ready` with #start shown; a click on it plays
             the show full screen, letterboxed 4:3 at the display's pixel
-            ratio; Esc, F2 and Alt+Enter (key events through the protocol's
-            Input domain) each bring the start button back and leave full
-            screen, Enter alone does not
+            ratio, the device at k = 1 on the software renderer; Esc, F2
+            and Alt+Enter (key events through the protocol's Input domain)
+            each bring the start button back and leave full screen, Enter
+            alone does not
   missing   with &missing=FILE (the mesh, an image) the page shows, in
             #message, the text the native capture tool gives for a media
             copy without that file
@@ -31,8 +32,9 @@ from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: 
 
 SKIP = 77
 WIDTH, HEIGHT = 1024, 768  # the capture tool's frame size
-# The start check's window: wider than 4:3, at two device pixels a CSS pixel.
-WIDE = (640, 360, 2)
+# The start check's window: wider than 4:3, at two device pixels a CSS pixel,
+# 1600 x 900 device pixels, where a graphics card would draw above k = 1.
+WIDE = (800, 450, 2)
 # The keys that end the show: (name, key, code, key code, Alt held).
 END_KEYS = [("Esc", "Escape", "Escape", 27, False), ("F2", "F2", "F2", 113, False),
             ("Alt+Enter", "Enter", "Enter", 13, True)]
@@ -105,6 +107,27 @@ class Checks:
             raise BrowserError("#screen draws %d x %d for %g x %g CSS pixels at %g device pixels a CSS pixel"
                                % (size[0], size[1], box["width"], box["height"], ratio))
 
+    def check_scale(self):
+        """A software renderer draws the picture at k = 1, however many
+        device pixels the window has: the device must learn the renderer's
+        real name, which WebGL masks unless asked."""
+        renderer = self.page.evaluate(
+            "(() => { const gl = document.createElement('canvas').getContext('webgl2');"
+            " const ext = gl && gl.getExtension('WEBGL_debug_renderer_info');"
+            " return ext ? gl.getParameter(ext.UNMASKED_RENDERER_WEBGL) : null; })()")
+        k = self.page.evaluate("Module.ccall('vt_web_render_scale', 'number', [], [])")
+        drawn = (round(WIDTH * k), round(HEIGHT * k))
+        viewport = self.page.evaluate("[innerWidth * devicePixelRatio, innerHeight * devicePixelRatio]")
+        print("  renderer %r, %g x %g device pixels: the device draws %d x %d (k = %g)"
+              % (renderer, viewport[0], viewport[1], drawn[0], drawn[1], k))
+        if not renderer or not re.search(r"swiftshader|llvmpipe|softpipe|swrast", renderer, re.I):
+            raise BrowserError("the browser names no software renderer (%r): the check needs one" % renderer)
+        if min(viewport[0] / WIDTH, viewport[1] / HEIGHT) <= 1:
+            raise BrowserError("the window is too small for a graphics card's scale to exceed 1")
+        if drawn != (WIDTH, HEIGHT):
+            raise BrowserError("on %s the device draws %d x %d, not the picture at k = 1 (%d x %d)"
+                               % (renderer, drawn[0], drawn[1], WIDTH, HEIGHT))
+
     def start(self):
         self.page.set_viewport(*WIDE)
         try:
@@ -128,6 +151,7 @@ class Checks:
             raise BrowserError("after 3 s of the show the state is %r, not playing (message %r)"
                                % (state, self.page.message_text()))
         self.check_playing_layout()
+        self.check_scale()
         # Enter without Alt is no way out.
         self.page.press("Enter", "Enter", 13)
         self.page.browser.pump(1)
