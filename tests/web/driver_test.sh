@@ -40,8 +40,10 @@ run() {
 
 # Every check passes, the frame with no difference at all.
 run clean 0 "^ +80\.000 +1024 x 768 from 1024 x 768  mean  0\.000  max   0 "
-run esc_ignored 1 "^start: FAILED .*after Esc: state .playing., not ready" --only start --query fault=esc \
+run esc_ignored 1 "^start: FAILED .*after Esc after 4 s: state .playing., not ready" --only start --query fault=esc \
   --end-timeout 5
+run early_keys_lost 1 "^start: FAILED .*after Esc at once: state .playing., not ready" --only start \
+  --query fault=early --end-timeout 5
 run enter_ends 1 "^start: FAILED .*Enter alone ended the show" --only start --query fault=enter
 run not_full_screen 1 "^start: FAILED .*not full screen" --only start --query fault=window
 run not_letterboxed 1 "^start: FAILED .*draws 1200 x 900 for 599 x 450 CSS pixels" --only start --query fault=stretch
