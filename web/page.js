@@ -51,6 +51,39 @@ var Page = (function () {
     if (canvas.height !== bh) canvas.height = bh;
   }
 
+  // Keys from the click on belong to the show, but the program listens for
+  // them only once it starts, a few frames later (after full screen, and
+  // after the loading picture is on the page): until then they are kept
+  // here, copied, and handed over as it starts. Leaving full screen in that
+  // time (the browser's own way out on Esc) counts as Esc, as it does
+  // while the show runs.
+  var pending = (function () {
+    var keys = null;
+    function copy(type, e) {
+      return new KeyboardEvent(type, { key: e.key, code: e.code, location: e.location, repeat: e.repeat,
+                                       altKey: e.altKey, ctrlKey: e.ctrlKey, shiftKey: e.shiftKey,
+                                       metaKey: e.metaKey, bubbles: true, cancelable: true });
+    }
+    function onKey(e) {
+      if (!keys || !e.isTrusted) return;
+      keys.push(copy(e.type, e));
+      // F2 and Alt+Enter would do the browser's own things.
+      if (e.key === "F2" || (e.key === "Enter" && e.altKey)) e.preventDefault();
+    }
+    function onFullscreen() {
+      if (!keys || document.fullscreenElement) return;
+      var esc = { key: "Escape", code: "Escape", location: 0, repeat: false };
+      keys.push(copy("keydown", esc), copy("keyup", esc));
+    }
+    window.addEventListener("keydown", onKey, true);
+    window.addEventListener("keyup", onKey, true);
+    document.addEventListener("fullscreenchange", onFullscreen);
+    return {
+      start: function () { keys = []; },
+      stop: function () { var k = keys || []; keys = null; return k; },
+    };
+  })();
+
   function showMessage(caption, text) {
     messages.push({ caption: caption, text: text });
     if (messages.length === 1) {
@@ -84,6 +117,9 @@ var Page = (function () {
 
   function launch() {
     var result = Module.ccall("vt_web_start", "number", ["number", "number"], [at, fps]);
+    // The program listens for keys now: hand it what came since the click.
+    var early = pending.stop();
+    if (result === 0) early.forEach(function (e) { window.dispatchEvent(e); });
     if (result === 1) {
       ended();  // the show could not start; its message says why
     } else if (result !== 0) {
@@ -98,6 +134,7 @@ var Page = (function () {
   // sizes its picture for it.
   function start() {
     if (running || body.dataset.state !== "ready") return;
+    pending.start();
     var go = function () { requestAnimationFrame(run); };
     var el = document.documentElement;
     if (at < 0 && !autostart && el.requestFullscreen) {

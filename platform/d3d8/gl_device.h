@@ -330,6 +330,7 @@ public:
     // Host side
     void MakeCurrent();
     GlApi Api() const { return context_->Api(); }
+    std::string RendererName();  // what draws, as the window system names it
     DeviceStats stats;
     float RenderScale() const { return scale_; }
     int Multisample() const { return samples_; }

@@ -88,7 +88,7 @@ int GetMultisample(IDirect3DDevice8* device) {
 bool IsSoftwareRendererName(const std::string& glRenderer) {
     std::string name = glRenderer;
     for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "swiftshader"})
         if (name.find(software) != std::string::npos) return true;
     return false;
 }
@@ -96,9 +96,7 @@ bool IsSoftwareRendererName(const std::string& glRenderer) {
 bool IsSoftwareRenderer(IDirect3DDevice8* device) {
     auto* d = dynamic_cast<GlDevice*>(device);
     if (!d) return false;
-    d->MakeCurrent();
-    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    return name && IsSoftwareRendererName(name);
+    return IsSoftwareRendererName(d->RendererName());
 }
 
 float ChooseAutoScale(int displayWidth, int displayHeight, bool softwareRenderer, int pictureWidth, int pictureHeight) {
@@ -235,9 +233,8 @@ bool GlDevice::Init() {
     if (GLint(params_.BackBufferWidth) > largest || GLint(params_.BackBufferHeight) > largest) return false;
     if (autoScale_) {
         DisplayMode dm;
-        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         scale_ = context_->WindowDisplayMode(dm)
-                     ? ChooseAutoScale(dm.width, dm.height, renderer && IsSoftwareRendererName(renderer),
+                     ? ChooseAutoScale(dm.width, dm.height, IsSoftwareRendererName(context_->RendererName()),
                                        int(params_.BackBufferWidth), int(params_.BackBufferHeight))
                      : 1.0f;
     }

@@ -19,6 +19,11 @@ void GlDevice::MakeCurrent() {
     MarkCurrentApi(context_->Api());
 }
 
+std::string GlDevice::RendererName() {
+    MakeCurrent();
+    return context_->RendererName();
+}
+
 void GlDevice::ForgetTexture(GLuint name) {
     for (int s = 0; s < kMaxStages; ++s) {
         if (gl_.unit2D[s] == name) gl_.unit2D[s] = 0;

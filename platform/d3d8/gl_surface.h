@@ -58,6 +58,10 @@ public:
     void DrawableSize(int& width, int& height) const;  // pixels of the default framebuffer
     // The desktop mode of the display the window is on; false when unknown.
     bool WindowDisplayMode(DisplayMode& mode) const;
+    // The name of what draws, as precise as the system tells it (a browser
+    // masks GL_RENDERER unless asked for the real one); empty when unknown.
+    // The context must be current.
+    std::string RendererName() const;
 
 private:
     struct Impl;

@@ -2,6 +2,7 @@
 // SDL windows, or on a hidden window for devices without one.
 #include <SDL2/SDL.h>
 
+#include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_surface.h"
 #include "platform/win32/host.h"
 
@@ -108,6 +109,11 @@ bool GlWindowContext::WindowDisplayMode(DisplayMode& mode) const {
     if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &dm) != 0) return false;
     mode = {dm.w, dm.h, dm.refresh_rate};
     return true;
+}
+
+std::string GlWindowContext::RendererName() const {
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return name ? name : "";
 }
 
 bool ShowPointer(bool show) {

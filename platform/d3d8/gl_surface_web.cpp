@@ -11,6 +11,7 @@
 
 #include <cmath>
 
+#include "platform/d3d8/gl_common.h"
 #include "platform/d3d8/gl_surface.h"
 #include "platform/win32/win32.h"
 
@@ -125,6 +126,19 @@ void GlWindowContext::DrawableSize(int& width, int& height) const {
 }
 
 bool GlWindowContext::WindowDisplayMode(DisplayMode& mode) const { return PrimaryDisplayMode(mode); }
+
+// WebGL's GL_RENDERER says only "WebKit WebGL" or the like; the debug
+// extension, where the browser offers it, names the real renderer
+// (SwiftShader, llvmpipe, a card), which decides the internal scale.
+std::string GlWindowContext::RendererName() const {
+    constexpr GLenum kUnmaskedRenderer = 0x9246;  // UNMASKED_RENDERER_WEBGL
+    if (emscripten_webgl_enable_extension(impl_->context, "WEBGL_debug_renderer_info")) {
+        const auto* name = reinterpret_cast<const char*>(glGetString(kUnmaskedRenderer));
+        if (name && *name) return name;
+    }
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    return name ? name : "";
+}
 
 bool ShowPointer(bool show) { return SetCanvasCursor(show ? 1 : 0) != 0; }
 

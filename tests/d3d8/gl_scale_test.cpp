@@ -514,6 +514,10 @@ TEST(RenderScaleChoice, SoftwareRasterizersAreKnownByName) {
     EXPECT_TRUE(IsSoftwareRendererName("llvmpipe (LLVM 15.0.6, 256 bits)"));
     EXPECT_TRUE(IsSoftwareRendererName("softpipe"));
     EXPECT_TRUE(IsSoftwareRendererName("Mesa X11 SWRAST"));
+    // What a browser's WebGL runs on when it has no card, by its unmasked name.
+    EXPECT_TRUE(IsSoftwareRendererName(
+        "ANGLE (Google, Vulkan 1.3.0 (SwiftShader Device (Subzero) (0x0000C0DE)), SwiftShader driver)"));
+    EXPECT_FALSE(IsSoftwareRendererName("WebKit WebGL")) << "the masked name says nothing";
     EXPECT_FALSE(IsSoftwareRendererName("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6, DRM 3.49)"));
     EXPECT_FALSE(IsSoftwareRendererName("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
     EXPECT_FALSE(IsSoftwareRendererName(""));

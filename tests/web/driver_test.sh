@@ -40,11 +40,15 @@ run() {
 
 # Every check passes, the frame with no difference at all.
 run clean 0 "^ +80\.000 +1024 x 768 from 1024 x 768  mean  0\.000  max   0 "
-run esc_ignored 1 "^start: FAILED .*after Esc: state .playing., not ready" --only start --query fault=esc \
+run esc_ignored 1 "^start: FAILED .*after Esc after 4 s: state .playing., not ready" --only start --query fault=esc \
   --end-timeout 5
+run early_keys_lost 1 "^start: FAILED .*after Esc at once: state .playing., not ready" --only start \
+  --query fault=early --end-timeout 5
 run enter_ends 1 "^start: FAILED .*Enter alone ended the show" --only start --query fault=enter
 run not_full_screen 1 "^start: FAILED .*not full screen" --only start --query fault=window
-run not_letterboxed 1 "^start: FAILED .*draws 960 x 720 for 479 x 360 CSS pixels" --only start --query fault=stretch
+run not_letterboxed 1 "^start: FAILED .*draws 1200 x 900 for 599 x 450 CSS pixels" --only start --query fault=stretch
+run scale_above_one 1 "^start: FAILED .*the device draws 1200 x 900, not the picture at k = 1" --only start \
+  --query fault=scale
 run message_caption 1 "^missing: FAILED .*'Error: Media not found\.'" --only missing --query fault=message
 run red_blue_swapped 1 "^ +80\.000 .*DIFFERS$" --only frames --query fault=bgr
 [[ -f "$work/red_blue_swapped/differences/native_web_diff_frame_0080.000.png" ]] ||

@@ -4,9 +4,10 @@
 Checks, each printed with its time:
   start     the page reaches `ready` with #start shown; a click on it plays
             the show full screen, letterboxed 4:3 at the display's pixel
-            ratio; Esc, F2 and Alt+Enter (key events through the protocol's
-            Input domain) each bring the start button back and leave full
-            screen, Enter alone does not
+            ratio, the device at k = 1 on the software renderer; Esc, F2
+            and Alt+Enter (key events through the protocol's Input domain),
+            also pressed the moment the state is playing, each bring the
+            start button back and leave full screen, Enter alone does not
   missing   with &missing=FILE (the mesh, an image) the page shows, in
             #message, the text the native capture tool gives for a media
             copy without that file
@@ -31,8 +32,9 @@ from browser import Browser, BrowserError, StaticServer, find_chromium  # noqa: 
 
 SKIP = 77
 WIDTH, HEIGHT = 1024, 768  # the capture tool's frame size
-# The start check's window: wider than 4:3, at two device pixels a CSS pixel.
-WIDE = (640, 360, 2)
+# The start check's window: wider than 4:3, at two device pixels a CSS pixel,
+# 1600 x 900 device pixels, where a graphics card would draw above k = 1.
+WIDE = (800, 450, 2)
 # The keys that end the show: (name, key, code, key code, Alt held).
 END_KEYS = [("Esc", "Escape", "Escape", 27, False), ("F2", "F2", "F2", 113, False),
             ("Alt+Enter", "Enter", "Enter", 13, True)]
@@ -105,6 +107,27 @@ class Checks:
             raise BrowserError("#screen draws %d x %d for %g x %g CSS pixels at %g device pixels a CSS pixel"
                                % (size[0], size[1], box["width"], box["height"], ratio))
 
+    def check_scale(self):
+        """A software renderer draws the picture at k = 1, however many
+        device pixels the window has: the device must learn the renderer's
+        real name, which WebGL masks unless asked."""
+        renderer = self.page.evaluate(
+            "(() => { const gl = document.createElement('canvas').getContext('webgl2');"
+            " const ext = gl && gl.getExtension('WEBGL_debug_renderer_info');"
+            " return ext ? gl.getParameter(ext.UNMASKED_RENDERER_WEBGL) : null; })()")
+        k = self.page.evaluate("Module.ccall('vt_web_render_scale', 'number', [], [])")
+        drawn = (round(WIDTH * k), round(HEIGHT * k))
+        viewport = self.page.evaluate("[innerWidth * devicePixelRatio, innerHeight * devicePixelRatio]")
+        print("  renderer %r, %g x %g device pixels: the device draws %d x %d (k = %g)"
+              % (renderer, viewport[0], viewport[1], drawn[0], drawn[1], k))
+        if not renderer or not re.search(r"swiftshader|llvmpipe|softpipe|swrast", renderer, re.I):
+            raise BrowserError("the browser names no software renderer (%r): the check needs one" % renderer)
+        if min(viewport[0] / WIDTH, viewport[1] / HEIGHT) <= 1:
+            raise BrowserError("the window is too small for a graphics card's scale to exceed 1")
+        if drawn != (WIDTH, HEIGHT):
+            raise BrowserError("on %s the device draws %d x %d, not the picture at k = 1 (%d x %d)"
+                               % (renderer, drawn[0], drawn[1], WIDTH, HEIGHT))
+
     def start(self):
         self.page.set_viewport(*WIDE)
         try:
@@ -128,28 +151,34 @@ class Checks:
             raise BrowserError("after 3 s of the show the state is %r, not playing (message %r)"
                                % (state, self.page.message_text()))
         self.check_playing_layout()
+        self.check_scale()
         # Enter without Alt is no way out.
         self.page.press("Enter", "Enter", 13)
         self.page.browser.pump(1)
         state = self.page.state()
         if state != "playing":
             raise BrowserError("Enter alone ended the show (state %r)" % state)
-        for number, (name, key, code, key_code, alt) in enumerate(END_KEYS):
-            if number > 0:
-                self.page.click("#start")
-                self.page.wait_state({"playing"}, 60)
-                # Past the show's loading: a viewer presses a key at a picture.
-                self.page.browser.pump(2)
-            self.page.press(key, code, key_code, alt)
-            try:
-                self.page.wait_state({"ready"}, self.args.end_timeout)
-            except BrowserError as e:
-                raise BrowserError("after %s: %s" % (name, e))
-            if self.page.box("#start") is None:
-                raise BrowserError("back to ready after %s, but #start is not shown" % name)
-            if self.page.evaluate("!!document.fullscreenElement"):
-                raise BrowserError("back to ready after %s, but still full screen" % name)
-            print("  start button, playing, %s: back to the start button" % name)
+        # A key at a running show, then each end key pressed the moment the
+        # page says playing, before the program has its first frame up: keys
+        # from the click on are the show's.
+        self.end_with(END_KEYS[0], "after 4 s")
+        for end_key in END_KEYS:
+            self.page.click("#start")
+            self.page.wait_state({"playing"}, 60)
+            self.end_with(end_key, "at once")
+
+    def end_with(self, end_key, when):
+        name, key, code, key_code, alt = end_key
+        self.page.press(key, code, key_code, alt)
+        try:
+            self.page.wait_state({"ready"}, self.args.end_timeout)
+        except BrowserError as e:
+            raise BrowserError("after %s %s: %s" % (name, when, e))
+        if self.page.box("#start") is None:
+            raise BrowserError("back to ready after %s %s, but #start is not shown" % (name, when))
+        if self.page.evaluate("!!document.fullscreenElement"):
+            raise BrowserError("back to ready after %s %s, but still full screen" % (name, when))
+        print("  start button, playing, %s %s: back to the start button" % (name, when))
 
     def missing(self):
         # A mesh and an image: the show words their failures differently.

@@ -139,6 +139,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vt_web_release() {
     if (g_run.active && g_run.virtualClock && g_run.next >= g_run.frames.size()) Finish(0);
 }
 
+// The scale the show's device draws at (its back buffer is the picture
+// times that); 0 while no show runs.
+extern "C" EMSCRIPTEN_KEEPALIVE double vt_web_render_scale() {
+    return g_run.active && g_pd3dDevice ? double(vt::d3d8::GetRenderScale(g_pd3dDevice)) : 0.0;
+}
+
 int main() {
     // The page starts the show; main returns with the runtime kept alive.
     return 0;
