@@ -119,4 +119,33 @@ RGB GlDeviceTest::At(int x, int y) const {
     return ::testing::AssertionSuccess();
 }
 
+
+IDirect3DCubeTexture8* GlDeviceTest::MakeFacedCube(const std::function<void(D3DCUBEMAP_FACES)>& mark) {
+    IDirect3DCubeTexture8* cube = nullptr;
+    EXPECT_EQ(dev_->CreateCubeTexture(16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &cube), D3D_OK);
+    if (!cube) return nullptr;
+    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
+    dev_->GetRenderTarget(&back);
+    dev_->GetDepthStencilSurface(&depth);
+    bool ok = true;
+    for (int f = 0; f < 6 && ok; ++f) {
+        const auto face = D3DCUBEMAP_FACES(f);
+        IDirect3DSurface8* s = nullptr;
+        ok = cube->GetCubeMapSurface(face, 0, &s) == D3D_OK && dev_->SetRenderTarget(s, nullptr) == D3D_OK;
+        EXPECT_TRUE(ok) << "face " << f;
+        if (s) s->Release();
+        if (!ok) break;
+        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, kCubeFaceColor[f], 1, 0);
+        mark(face);
+    }
+    EXPECT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
+    if (back) back->Release();
+    if (depth) depth->Release();
+    if (!ok) {
+        cube->Release();
+        return nullptr;
+    }
+    return cube;
+}
+
 }  // namespace vt::d3d8::test

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,13 @@ protected:
 
     // A managed A8R8G8B8 texture filled through LockRect (ARGB texels, row by row).
     IDirect3DTexture8* MakeTexture(UINT w, UINT h, const std::vector<D3DCOLOR>& texels);
+    // Face colours of MakeFacedCube, in D3DCUBEMAP_FACES order.
+    static constexpr D3DCOLOR kCubeFaceColor[6] = {0xffff0000, 0xff00ff00, 0xff0000ff,
+                                                   0xffffff00, 0xffff00ff, 0xff00ffff};
+    // A 16 x 16 A8R8G8B8 render-target cube: each face cleared to its colour,
+    // then `mark` draws on it while it is the target. The back buffer and its
+    // depth are the targets again afterwards. Null (with a failure) if a step fails.
+    IDirect3DCubeTexture8* MakeFacedCube(const std::function<void(D3DCUBEMAP_FACES)>& mark);
     // State for untextured, unlit, unblended, unculled drawing of the vertex colour.
     void PlainState();
 

@@ -512,28 +512,15 @@ TEST_F(Textured, MipLevelsOnlyWithAMipFilter) {
 }
 
 TEST_F(Pipeline, ReflectionLookupIntoCubeMapRenderedFaceByFace) {
-    IDirect3DCubeTexture8* cube = nullptr;
-    ASSERT_EQ(dev_->CreateCubeTexture(16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &cube), D3D_OK);
-    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
-    dev_->GetRenderTarget(&back);
-    dev_->GetDepthStencilSurface(&depth);
-    const D3DCOLOR faceColor[6] = {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffff00, 0xffff00ff, 0xff00ffff};
-    for (int f = 0; f < 6; ++f) {
-        IDirect3DSurface8* s = nullptr;
-        ASSERT_EQ(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(f), 0, &s), D3D_OK);
-        ASSERT_EQ(dev_->SetRenderTarget(s, nullptr), D3D_OK);
-        s->Release();
+    IDirect3DCubeTexture8* cube = MakeFacedCube([this](D3DCUBEMAP_FACES f) {
         D3DVIEWPORT8 vp{};
         dev_->GetViewport(&vp);
         EXPECT_EQ(vp.Width, 16u);
-        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, faceColor[f], 1, 0);
         // Mark the top half of +Z and the left half of +X white.
         if (f == D3DCUBEMAP_FACE_POSITIVE_Z) DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 16, 8, ~0u));
         if (f == D3DCUBEMAP_FACE_POSITIVE_X) DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8, 16, ~0u));
-    }
-    ASSERT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
-    back->Release();
-    depth->Release();
+    });
+    ASSERT_NE(cube, nullptr);
 
     dev_->SetTexture(0, cube);
     dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);

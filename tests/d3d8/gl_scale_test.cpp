@@ -301,25 +301,12 @@ struct CubeVertex {
 constexpr DWORD kFvfCube = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0);
 
 TEST_F(Scaled, CubeFacesAreDrawnTwiceAsLargeAndSampledAsBefore) {
-    IDirect3DCubeTexture8* cube = nullptr;
-    ASSERT_EQ(dev_->CreateCubeTexture(16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &cube), D3D_OK);
-    IDirect3DSurface8 *back = nullptr, *depth = nullptr;
-    dev_->GetRenderTarget(&back);
-    dev_->GetDepthStencilSurface(&depth);
-    const D3DCOLOR faceColor[6] = {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffff00, 0xffff00ff, 0xff00ffff};
-    for (int f = 0; f < 6; ++f) {
-        IDirect3DSurface8* s = nullptr;
-        ASSERT_EQ(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(f), 0, &s), D3D_OK);
-        ASSERT_EQ(dev_->SetRenderTarget(s, nullptr), D3D_OK);
-        s->Release();
-        dev_->Clear(0, nullptr, D3DCLEAR_TARGET, faceColor[f], 1, 0);
+    IDirect3DCubeTexture8* cube = MakeFacedCube([this](D3DCUBEMAP_FACES f) {
         // The top left of +Z white, to a right edge half-way across pixel 8:
         // 17 of the face's 32 stored columns.
         if (f == D3DCUBEMAP_FACE_POSITIVE_Z) DrawTL(D3DPT_TRIANGLEFAN, Quad(0, 0, 8.5f, 4, ~0u));
-    }
-    ASSERT_EQ(dev_->SetRenderTarget(back, depth), D3D_OK);
-    back->Release();
-    depth->Release();
+    });
+    ASSERT_NE(cube, nullptr);
 
     dev_->SetTexture(0, cube);
     dev_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -345,7 +332,7 @@ TEST_F(Scaled, CubeFacesAreDrawnTwiceAsLargeAndSampledAsBefore) {
     ASSERT_EQ(Draw(D3DPT_TRIANGLEFAN, face, kFvfCube), D3D_OK);
     Read();
     for (int f = 0; f < 6; ++f) {
-        const D3DCOLOR c = faceColor[f];
+        const D3DCOLOR c = kCubeFaceColor[f];
         const RGB want{int(c >> 16 & 0xff), int(c >> 8 & 0xff), int(c & 0xff)};
         EXPECT_TRUE(RegionIs(16 * f + 2, 2, 16 * f + 14, 14, want)) << "face " << f;
     }
