@@ -5,14 +5,7 @@
 # Argument: bench/draw_costs.sh.
 set -uo pipefail
 bench="$1"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-expect() {  # expect NAME OUTPUT LINE: LINE appears whole in OUTPUT
-  if ! grep -qxF -- "$3" <<<"$2"; then
-    echo "FAIL $1: no line '$3' in:"; echo "$2"; failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/expect.sh"
 # Scene 2, two frames: A costs 3 + 5 ms (one draw each), B 1 ms twice in the
 # first frame; scene 10, one frame: C 4 ms.
 cat >"$work/draws.csv" <<'CSV'

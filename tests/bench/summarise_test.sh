@@ -5,14 +5,7 @@
 # Argument: the benchmark script.
 set -uo pipefail
 bench="$1"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-expect() {  # expect NAME OUTPUT LINE: LINE appears whole in OUTPUT
-  if ! grep -qxF -- "$3" <<<"$2"; then
-    echo "FAIL $1: no line '$3' in:"; echo "$2"; failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/expect.sh"
 
 # Scene 1: 100 frames of 1..100 ms out of order (37, 74, 10, ...); scene 2:
 # 5, 7 and 6 ms.

@@ -10,14 +10,7 @@ times="$here/times.txt"
 reference="$here/reference"
 frames="$work/frames"
 
-export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
-export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
-
-if [[ ! -d "$media/data" ]]; then
-  echo "no media at $media (the build generates it)"
-  exit 1
-fi
+source "$here/headless.sh"
 rm -rf "$frames"
 mkdir -p "$frames"
 mapfile -t args < <("$pictures" capture-args "$times" "$frames") || exit 1

@@ -11,14 +11,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 times="${5:-$here/scaled_times.txt}"
 fps="${6:-1}"
 
-export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
-export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
-export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp}"
-
-if [[ ! -d "$media/data" ]]; then
-  echo "no media at $media (the build generates it)"
-  exit 1
-fi
+source "$here/headless.sh"
 mapfile -t ats < <(awk '!/^#/ && NF && $1 != "loading" { print "--at"; print $1 }' "$times")
 [[ ${#ats[@]} -gt 0 ]] || { echo "no times in $times"; exit 1; }
 for k in 1 2; do
