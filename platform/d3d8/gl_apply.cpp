@@ -222,14 +222,10 @@ int GlDevice::ActiveStages() const {
 
 void GlDevice::ApplyFixedState() {
     const DWORD* rs = state_.rs;
-    const bool depth = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state_.depthTarget != nullptr;
+    const bool depth = DepthTested();
     SetCap(GL_DEPTH_TEST, depth, gl_.depthTest);
-    // Pre-transformed vertices are not clipped by their depth when clipping
-    // is off or no depth test applies; where a test applies their depth is
-    // clamped to the depth range, pixel by pixel. Transformed ones always
-    // are clipped.
-    // (ES has no depth clamp: the vertex program clamps instead, kVfClampDepth.)
-    if (!GlEs()) SetCap(GL_DEPTH_CLAMP, layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE), gl_.depthClamp);
+    // ES has no depth clamp: its programs clamp instead (gl_draw.cpp).
+    if (!GlEs()) SetCap(GL_DEPTH_CLAMP, ClampsDepth(), gl_.depthClamp);
     if (depth) {
         int mask = rs[D3DRS_ZWRITEENABLE] ? 1 : 0;
         if (gl_.depthMask != mask) {

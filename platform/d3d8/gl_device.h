@@ -353,6 +353,16 @@ private:
     DrawInputs DrawState() const;
     HRESULT PrepareDraw(D3DPRIMITIVETYPE type, bool indexed);
     void ApplyFixedState();
+    // A depth test applies: z enabled and a depth buffer bound.
+    bool DepthTested() const {
+        return state_.rs[D3DRS_ZENABLE] != D3DZB_FALSE && state_.depthTarget != nullptr;
+    }
+    // Pre-transformed vertices are not clipped by their depth when clipping
+    // is off or no depth test applies; their depth is clamped to the range
+    // instead. Transformed ones always are clipped.
+    bool ClampsDepth() const {
+        return layout_.rhw && (!DepthTested() || state_.rs[D3DRS_CLIPPING] == FALSE);
+    }
     void ApplyTextures(int activeStages);
     void SetupAttributes();
     void ApplyTransform();

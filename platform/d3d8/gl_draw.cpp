@@ -156,9 +156,8 @@ HRESULT GlDevice::PrepareDraw(D3DPRIMITIVETYPE type, bool indexed) {
         // The depth clamp ES lacks: the vertex program keeps every vertex
         // inside the depth range, and where a depth test applies the
         // fragment program writes the clamped depth (gl_shader.cpp).
-        const DWORD* rs = state_.rs;
-        const bool depth = rs[D3DRS_ZENABLE] != D3DZB_FALSE && state_.depthTarget != nullptr;
-        const bool clamp = layout_.rhw && (!depth || rs[D3DRS_CLIPPING] == FALSE);
+        const bool depth = DepthTested();
+        const bool clamp = ClampsDepth();
         if (clamp != esDepthClamp_) {
             esDepthClamp_ = clamp;
             dirty_ |= kDirtyVertexMode;
