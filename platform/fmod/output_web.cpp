@@ -60,8 +60,6 @@ namespace {
 
 // clang-format off
 EM_JS(int, OpenContext, (int rate, int blockFrames, int silent), {
-    if (Module.vtAudio) { try { Module.vtAudio.node.disconnect(); Module.vtAudio.ctx.close(); } catch (e) {} }
-    Module.vtAudio = null;
     var AC = window.AudioContext || window.webkitAudioContext;
     if (!AC) return 0;
     var ctx;
@@ -129,6 +127,7 @@ void Stop() {
 bool OpenDevice(int rate, Source source, void* user) {
     Device& d = D();
     d.rate = 0;
+    CloseContext();  // a context of an earlier open
     if (!OpenContext(rate, kBlockFrames, d.silent ? 1 : 0)) return false;
     d.rate = rate;
     d.source = source;
